@@ -1,0 +1,69 @@
+#include "jet/value.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace jet {
+
+namespace {
+
+// Days from 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's algorithm).
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void civilFromDays(int64_t z, int &y, int &m, int &d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+
+const int64_t kEpochOffset = daysFromCivil(1899, 12, 30);
+
+} // namespace
+
+DateTime toDateTime(const CivilDateTime &c) {
+  int64_t days = daysFromCivil(c.year, c.month, c.day) - kEpochOffset;
+  double frac = (c.hour * 3600.0 + c.minute * 60.0 + c.second) / 86400.0;
+  // Before the epoch Access keeps the time as a positive fraction after a negative day.
+  return DateTime{days >= 0 ? days + frac : days - frac};
+}
+
+CivilDateTime toCivil(DateTime d) {
+  double whole = std::trunc(d.days);
+  double frac = std::fabs(d.days - whole);
+  int64_t secs = std::llround(frac * 86400.0);
+  int64_t day = static_cast<int64_t>(whole);
+  if (secs >= 86400) { // rounding carried into the next day
+    secs -= 86400;
+    day += 1;
+  }
+  CivilDateTime c;
+  civilFromDays(day + kEpochOffset, c.year, c.month, c.day);
+  c.hour = static_cast<int>(secs / 3600);
+  c.minute = static_cast<int>(secs / 60 % 60);
+  c.second = static_cast<int>(secs % 60);
+  return c;
+}
+
+std::string formatIso(DateTime d) {
+  CivilDateTime c = toCivil(d);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
+  return buf;
+}
+
+} // namespace jet

@@ -1,0 +1,45 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+namespace vasktest {
+
+// A fresh folder under the system temporary folder, removed when the object goes.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const std::filesystem::path &path() const { return path_; }
+  std::filesystem::path file(const std::string &name) const { return path_ / name; }
+
+private:
+  std::filesystem::path path_;
+};
+
+// ../shared/fixtures beside the checkout, or an empty path where it is absent.
+std::filesystem::path fixturesDir();
+
+// Skips the current test with a visible note when the fixtures are absent.
+#define VASK_REQUIRE_FIXTURES()                                                                    \
+  do {                                                                                             \
+    if (::vasktest::fixturesDir().empty())                                                         \
+      GTEST_SKIP() << "../shared/fixtures not found beside the checkout: fixture test skipped";    \
+  } while (0)
+
+// Copies a fixture file into dir and returns the copy's path (fixtures are never written).
+std::filesystem::path copyFixture(const std::string &relative, const TempDir &dir);
+
+// Runs a shell command, returns its exit status and puts its standard output in out.
+int runCommand(const std::string &command, std::string *out = nullptr);
+
+// True where an executable of that name is on PATH.
+bool haveProgram(const std::string &name);
+
+std::string readFile(const std::filesystem::path &path);
+
+// The build folder's tool binaries.
+std::filesystem::path binaryDir();
+
+} // namespace vasktest
