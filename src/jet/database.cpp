@@ -5,15 +5,17 @@
 
 namespace jet {
 
-Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMode mode) {
+Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMode mode,
+                                                 size_t cachePages) {
   auto file = File::open(path, mode);
   if (!file)
     return file.status();
-  return open(std::move(*file), std::filesystem::path(path).filename().string());
+  return open(std::move(*file), std::filesystem::path(path).filename().string(), cachePages);
 }
 
 Result<std::unique_ptr<Database>> Database::open(std::unique_ptr<File> file,
-                                                 const std::string &displayName) {
+                                                 const std::string &displayName,
+                                                 size_t cachePages) {
   auto size = file->size();
   if (!size)
     return size.status();
@@ -24,7 +26,7 @@ Result<std::unique_ptr<Database>> Database::open(std::unique_ptr<File> file,
     return header.status();
   std::unique_ptr<Database> db(new Database());
   db->header_ = *header;
-  db->pager_ = std::make_unique<Pager>(std::move(file));
+  db->pager_ = std::make_unique<Pager>(std::move(file), cachePages);
   auto catalog = Catalog::load(*db->pager_);
   if (!catalog)
     return catalog.status();

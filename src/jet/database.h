@@ -19,10 +19,12 @@ namespace jet {
 class Database {
 public:
   static Result<std::unique_ptr<Database>> open(const std::string &path,
-                                                OpenMode mode = OpenMode::ReadOnly);
+                                                OpenMode mode = OpenMode::ReadOnly,
+                                                size_t cachePages = Pager::kDefaultCachePages);
   // Over an already open file; `displayName` names it in messages.
   static Result<std::unique_ptr<Database>> open(std::unique_ptr<File> file,
-                                                const std::string &displayName);
+                                                const std::string &displayName,
+                                                size_t cachePages = Pager::kDefaultCachePages);
 
   const DatabaseHeader &header() const { return header_; }
   Pager &pager() { return *pager_; }

@@ -145,7 +145,7 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
   auto fail = [&](Status s) { return inTable(std::move(s), tableName); };
 
   def->rowCount = le32(&b[kRowCount]);
-  def->nextAutoNumber = le32(&b[kAutoNumber]);
+  def->lastAutoNumber = le32(&b[kAutoNumber]);
   def->tableType = b[kTableType];
   def->maxColumns = le16(&b[kMaxColumns]);
   def->varColumnCount = le16(&b[kVarColumns]);
@@ -201,6 +201,8 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
   std::vector<PhysicalIndex> phys(realIndexCount);
   if (!p.fits(off, realIndexCount * kRealIndexSize))
     return fail(p.truncated("indici"));
+  // Each: 4 bytes unknown, 10 x (column number, order), usage map, root page, 4 bytes
+  // unknown, flags, 5 bytes unknown.
   for (uint32_t i = 0; i < realIndexCount; ++i) {
     const uint8_t *x = p.at(off);
     PhysicalIndex &ix = phys[i];
@@ -215,7 +217,7 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
     }
     ix.usageMap = le32(x + 34);
     ix.rootPage = le32(x + 38);
-    ix.flags = x[42];
+    ix.flags = x[46];
     off += kRealIndexSize;
   }
 

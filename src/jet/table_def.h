@@ -83,7 +83,8 @@ struct LogicalIndex {
   uint32_t number = 0;
   uint32_t physical = 0; // position in TableDef::physicalIndexes
   uint8_t kind = kNormal;
-  // Foreign keys: the other side of the relationship.
+  // Foreign keys: the other side of the relationship. relatedTableType is 1 in the table
+  // that others reference (the one side), 2 in the referencing table.
   uint8_t relatedTableType = 0;
   uint32_t relatedIndex = 0xFFFFFFFFu;
   uint32_t relatedTablePage = 0;
@@ -94,6 +95,7 @@ struct LogicalIndex {
 
   bool isPrimaryKey() const { return kind == kPrimaryKey; }
   bool isForeignKey() const { return kind == kForeignKey; }
+  bool onReferencedSide() const { return isForeignKey() && relatedTableType == 1; }
 };
 
 struct TableDef {
@@ -104,7 +106,7 @@ struct TableDef {
   uint32_t page = 0;           // first definition page (the table's id in the catalogue)
   std::vector<uint32_t> pages; // every definition page, in chain order
   uint32_t rowCount = 0;
-  uint32_t nextAutoNumber = 0; // the value the next autonumber row takes
+  uint32_t lastAutoNumber = 0; // the autonumber value most recently given out
   uint8_t tableType = kUserTable;
   uint16_t maxColumns = 0; // columns a row may hold, deleted ones included
   uint16_t varColumnCount = 0;
@@ -118,6 +120,7 @@ struct TableDef {
   std::vector<uint8_t> raw;
 
   bool isSystem() const { return tableType == kSystemTable; }
+  uint32_t nextAutoNumber() const { return lastAutoNumber + 1; }
   // Case-insensitive, as Jet matches names.
   const ColumnDef *findColumn(std::string_view name) const;
   const ColumnDef *columnByNumber(uint16_t number) const;

@@ -37,7 +37,7 @@ std::string indexAttributes(const jet::LogicalIndex &ix, const jet::PhysicalInde
   if (ix.isPrimaryKey())
     add("chiave primaria");
   if (ix.isForeignKey()) {
-    std::string fk = "chiave esterna";
+    std::string fk = ix.onReferencedSide() ? "chiave esterna (tabella referenziata)" : "chiave esterna";
     if (ix.cascadeUpdates)
       fk += ", aggiornamenti a catena";
     if (ix.cascadeDeletes)
@@ -69,7 +69,7 @@ int runSchema(const Args &args) {
   const jet::TableDef &t = **def;
   std::printf("Tabella: %s\n", t.name.c_str());
   std::printf("Righe: %u\n", t.rowCount);
-  std::printf("Prossimo contatore: %u\n", t.nextAutoNumber);
+  std::printf("Prossimo contatore: %u\n", t.nextAutoNumber());
   std::printf("\nColonne:\nNome\tTipo Jet\tTipo ADO\tDimensione\tAttributi\n");
   for (const auto &c : t.columns)
     std::printf("%s\t%s\t%d\t%lld\t%s\n", c.name.c_str(), jet::columnTypeName(c).c_str(),
