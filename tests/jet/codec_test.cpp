@@ -145,8 +145,9 @@ TEST(RowCodec, DamagedRowsAreErrorsNamingThePage) {
       continue;
     }
     for (uint16_t v = 0; v < l->varCount(); ++v)
-      if (auto f = l->varField(v, 42))
+      if (auto f = l->varField(v, 42)) {
         EXPECT_LE(f->data() + f->size(), cut.data() + cut.size());
+      }
   }
   auto bad = good;
   bad[bad.size() - 6] = 0xF0; // first variable offset far past the row
