@@ -15,14 +15,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,23 +36,43 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Median seconds of repeated runs, at least 5 and for at least half a second.
-double timeIt(const std::function<bool()> &run) {
-  std::vector<double> times;
+struct Timing {
+  double wall = -1; // median seconds
+  double cpu = -1;  // median CPU seconds (user + system) of the reader alone
+};
+
+double seconds(const timeval &t) {
+  return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+}
+
+double processCpu() {
+  timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
+// Repeats a run at least 5 times and for at least half a second. `run` returns false on
+// failure and may report the CPU time it used (a child's); otherwise our own is measured.
+Timing timeIt(const std::function<bool(double *cpu)> &run) {
+  std::vector<double> walls, cpus;
   auto start = Clock::now();
-  while (times.size() < 5 ||
-         (Clock::now() - start < std::chrono::milliseconds(500) && times.size() < 1000)) {
+  while (walls.size() < 5 ||
+         (Clock::now() - start < std::chrono::milliseconds(500) && walls.size() < 1000)) {
+    double cpu = -1;
+    double c0 = processCpu();
     auto t0 = Clock::now();
-    if (!run())
-      return -1;
-    times.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+    if (!run(&cpu))
+      return {};
+    walls.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+    cpus.push_back(cpu >= 0 ? cpu : processCpu() - c0);
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  std::sort(walls.begin(), walls.end());
+  std::sort(cpus.begin(), cpus.end());
+  return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
 }
 
 // Runs a program with standard output to /dev/null; true on exit status 0.
-bool runQuiet(const std::vector<std::string> &args) {
+bool runQuiet(const std::vector<std::string> &args, double *cpu) {
   std::vector<char *> argv;
   for (const auto &a : args)
     argv.push_back(const_cast<char *>(a.c_str()));
@@ -63,7 +86,9 @@ bool runQuiet(const std::vector<std::string> &args) {
   if (rc != 0)
     return false;
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  *cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -171,8 +196,7 @@ int main(int argc, char **argv) {
       return 1;
     }
     std::printf("No database given: using the largest fixture table, %s (%llu rows), in %s.\n",
-                pick.table.c_str(), static_cast<unsigned long long>(pick.rows),
-                pick.file.c_str());
+                pick.table.c_str(), static_cast<unsigned long long>(pick.rows), pick.file.c_str());
     uint32_t copies = static_cast<uint32_t>((100000 + pick.rows - 1) / pick.rows);
     fs::path big = fs::temp_directory_path() / "vask-bench-export.mdb";
     std::string why = enlarge(pick, big, copies);
@@ -219,24 +243,31 @@ int main(int argc, char **argv) {
               theirs > 0 ? theirs - 1 : theirs);
 
   std::FILE *devnull = std::fopen("/dev/null", "w");
-  double engine = timeIt([&] {
+  Timing engine = timeIt([&](double *) {
     auto db = jet::Database::open(pick.file);
     return db && jet::exportCsv(**db, pick.table, devnull).isOk();
   });
   std::fclose(devnull);
-  double tool = timeIt([&] { return runQuiet({vaskdb, "export", pick.file, pick.table}); });
-  double mdb = timeIt([&] { return runQuiet({"mdb-export", pick.file, pick.table}); });
+  Timing tool = timeIt([&](double *cpu) {
+    return runQuiet({vaskdb, "export", pick.file, pick.table}, cpu);
+  });
+  Timing mdb = timeIt([&](double *cpu) {
+    return runQuiet({"mdb-export", pick.file, pick.table}, cpu);
+  });
 
-  std::printf("engine, in process (open + export): %10.3f ms\n", engine * 1e3);
-  std::printf("vaskdb export, own process:         %10.3f ms\n", tool * 1e3);
-  if (mdb < 0) {
+  auto line = [](const char *what, const Timing &t) {
+    std::printf("%-36s %10.1f ms wall %10.1f ms CPU\n", what, t.wall * 1e3, t.cpu * 1e3);
+  };
+  line("engine, in process (open + export):", engine);
+  line("vaskdb export, own process:", tool);
+  if (mdb.wall < 0) {
     std::printf("mdb-export: not available (install mdbtools)\n");
     return 0;
   }
-  std::printf("mdb-export, own process:            %10.3f ms\n", mdb * 1e3);
-  if (engine > 0)
-    std::printf("ratio mdb-export / engine:  %.1fx\n", mdb / engine);
-  if (tool > 0)
-    std::printf("ratio mdb-export / vaskdb:  %.1fx\n", mdb / tool);
+  line("mdb-export, own process:", mdb);
+  std::printf("ratio mdb-export / engine:  %5.1fx wall %5.1fx CPU\n", mdb.wall / engine.wall,
+              mdb.cpu / engine.cpu);
+  std::printf("ratio mdb-export / vaskdb:  %5.1fx wall %5.1fx CPU\n", mdb.wall / tool.wall,
+              mdb.cpu / tool.cpu);
   return 0;
 }
