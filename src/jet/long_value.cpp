@@ -3,6 +3,8 @@
 #include "jet/data_page.h"
 #include "jet/errors.h"
 
+#include <unordered_set>
+
 namespace jet {
 
 Result<LongValueRef> LongValueRef::parse(ByteView field, uint32_t page) {
@@ -61,11 +63,12 @@ Result<Bytes> LongValueReader::read(ByteView field, uint32_t page) {
   Bytes out;
   out.reserve(ref->length);
   RowPointer at = ref->first;
-  // Every part holds at least one byte, so a longer chain is a loop.
-  uint64_t parts = 0;
+  std::unordered_set<uint32_t> seen;
   while (out.size() < ref->length) {
-    if (at.page == 0 || ++parts > ref->length)
+    if (at.page == 0)
       return corruptPage(at.page, "catena di un campo memo o OLE interrotta");
+    if (!seen.insert((at.page << 8) | at.row).second)
+      return corruptPage(at.page, "la catena di un campo memo o OLE torna su se stessa");
     auto row = lvalRow(at, hold);
     if (!row)
       return row.status();
