@@ -97,17 +97,26 @@ std::string formatDecimal(const Decimal &d) {
   return scaled(d.negative, d.magnitude, d.scale > 38 ? 38 : d.scale);
 }
 
-std::string formatCurrency(Currency c) {
+namespace {
+
+void appendCurrency(std::string &out, Currency c) {
   bool negative = c.units < 0;
   uint64_t m = negative ? 0 - static_cast<uint64_t>(c.units) : static_cast<uint64_t>(c.units);
-  std::string s;
   if (negative)
-    s += '-';
-  appendInt(s, m / 10000);
-  s += '.';
+    out += '-';
+  appendInt(out, m / 10000);
   unsigned frac = static_cast<unsigned>(m % 10000);
-  append2(s, static_cast<int>(frac / 100));
-  append2(s, static_cast<int>(frac % 100));
+  char tail[5] = {'.', static_cast<char>('0' + frac / 1000),
+                  static_cast<char>('0' + frac / 100 % 10), static_cast<char>('0' + frac / 10 % 10),
+                  static_cast<char>('0' + frac % 10)};
+  out.append(tail, 5);
+}
+
+} // namespace
+
+std::string formatCurrency(Currency c) {
+  std::string s;
+  appendCurrency(s, c);
   return s;
 }
 
@@ -139,7 +148,7 @@ void appendCsvField(std::string &out, const Value &v) {
                              std::is_same_v<T, int32_t>) {
           appendInt(out, static_cast<int32_t>(x));
         } else if constexpr (std::is_same_v<T, Currency>) {
-          out += formatCurrency(x);
+          appendCurrency(out, x);
         } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
           appendFloat(out, x);
         } else if constexpr (std::is_same_v<T, DateTime>) {

@@ -180,14 +180,13 @@ Status RowDecoder::columnInto(const RowLayout &row, const ColumnDef &col, uint32
       return f.status();
     bytes = *f;
   }
-  if (col.isLongValue()) {
+  if (col.type == ColumnType::Memo)
+    return longValues_.readText(bytes, page, out);
+  if (col.type == ColumnType::Ole) {
     auto data = longValues_.read(bytes, page);
     if (!data)
       return data.status();
-    if (col.type == ColumnType::Memo)
-      out = Value(decodeJetText(*data));
-    else
-      out = Value(std::move(*data));
+    out = Value(std::move(*data));
     return Status::ok();
   }
   return decodeScalarInto(col, bytes, page, out);

@@ -82,7 +82,8 @@ std::string decodeJetText(ByteView b) {
   if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFE)
     return decodeUcs2(b);
   std::string out;
-  out.reserve(b.size());
+  if (b.size() > 32)
+    out.reserve(b.size());
   Utf16Sink sink(out);
   bool compressed = true;
   size_t i = 2;
