@@ -250,6 +250,22 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
       __int128 y = b.is<jet::Currency>() ? b.as<jet::Currency>().units : intOf(b) * 10000LL;
       return x < y ? -1 : x > y ? 1 : 0;
     }
+    // As the expression service compares: a Double against a Currency is taken as a Currency,
+    // a Double against a Single at the Single's precision.
+    if ((ra == RCur && (rb == RDouble || rb == RSingle)) ||
+        (rb == RCur && (ra == RDouble || ra == RSingle))) {
+      auto units = [](const Value &v) -> long double {
+        if (v.is<jet::Currency>())
+          return static_cast<long double>(v.as<jet::Currency>().units);
+        return std::nearbyint(static_cast<long double>(*toDouble(v)) * 10000.0L);
+      };
+      long double x = units(a), y = units(b);
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if ((ra == RSingle && rb == RDouble) || (ra == RDouble && rb == RSingle)) {
+      float x = static_cast<float>(*toDouble(a)), y = static_cast<float>(*toDouble(b));
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
     long double x = longDoubleOf(a), y = longDoubleOf(b);
     return x < y ? -1 : x > y ? 1 : 0;
   }
