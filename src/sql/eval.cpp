@@ -886,6 +886,7 @@ public:
 private:
   const Scope &scope_;
   jet::DateTime now_;
+  int lazy_ = 0;
 
   NodePtr fold(NodePtr n, const std::vector<const Node *> &children) {
     for (const Node *c : children)
@@ -897,7 +898,16 @@ private:
     ctx.row = &empty;
     Value tmp;
     auto c = std::make_unique<ConstNode>();
-    c->v = n->eval(ctx, tmp);
+    if (lazy_ > 0) {
+      // A branch that may never be taken reports its error only when it is.
+      try {
+        c->v = n->eval(ctx, tmp);
+      } catch (EvalError &) {
+        return n;
+      }
+    } else {
+      c->v = n->eval(ctx, tmp);
+    }
     c->label = n->label;
     c->type = n->type;
     c->typeKnown = n->typeKnown;
@@ -1098,8 +1108,11 @@ private:
     node->fn = info->fn;
     node->name = e.name;
     std::vector<const Node *> kids;
-    for (const auto &a : e.args) {
-      node->args.push_back(build(*a));
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      bool lazy = (info->fn == Fn::IIf && i > 0) || (info->fn == Fn::Nz && i > 0);
+      lazy_ += lazy;
+      node->args.push_back(build(*e.args[i]));
+      lazy_ -= lazy;
       kids.push_back(node->args.back().get());
     }
     switch (info->fn) {

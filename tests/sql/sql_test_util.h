@@ -1,9 +1,16 @@
 #pragma once
 #include "memory_db.h"
+#include "sql/convert.h"
 #include "sql/executor.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
+
+namespace jet {
+inline void PrintTo(const Value &v, std::ostream *os) {
+  *os << sql::describeValue(v) << " [" << sql::valueTypeName(v) << "]";
+}
+} // namespace jet
 
 namespace sqltest {
 
