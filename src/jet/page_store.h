@@ -25,6 +25,11 @@ public:
   bool crashed() const { return crashed_; }
   int64_t writesDone() const { return done_; }
   bool failedOnce() const { return failed_; }
+  // The disk works again (a test's repaired device).
+  void heal() {
+    crashed_ = false;
+    budget_ = kNever;
+  }
 
   // How many bytes of a write of `len` bytes may go to disk; `ok` false means the write fails.
   size_t admitWrite(size_t len, bool &ok);
