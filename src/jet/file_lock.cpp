@@ -94,10 +94,10 @@ Result<FileLock> FileLock::open(const std::string &dbPath, Mode mode) {
     lock.canWrite_ = true;
   } else {
     if (mode == Mode::Write || (errno != EACCES && errno != EROFS && errno != EPERM))
-      return fileSystemError("aprendo", dbPath, errno);
+      return fileSystemError("aprendo il file", dbPath, errno);
     lock.fd_ = ::open(dbPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (lock.fd_ < 0)
-      return fileSystemError("aprendo", dbPath, errno);
+      return fileSystemError("aprendo il file", dbPath, errno);
   }
   if (mode == Mode::Write)
     JET_TRY(lock.tryWriter());
@@ -114,7 +114,7 @@ Status FileLock::tryWriter() {
   if (rc == EAGAIN)
     return lockedForWritingError(path_);
   if (rc != 0)
-    return fileSystemError("bloccando", path_, rc);
+    return fileSystemError("bloccando il file", path_, rc);
   writer_ = true;
   return Status::ok();
 }
@@ -138,7 +138,7 @@ Status FileLock::lockRead(bool exclusive, std::chrono::milliseconds wait) {
       return Status::ok();
     }
     if (rc != EAGAIN)
-      return fileSystemError("bloccando", path_, rc);
+      return fileSystemError("bloccando il file", path_, rc);
     if (std::chrono::steady_clock::now() >= deadline)
       break;
     std::this_thread::sleep_for(pause);
@@ -170,13 +170,13 @@ void FileLock::unlockRead() {
 Result<bool> FileLock::heldForWriting(const std::string &dbPath) {
   int fd = ::open(dbPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
-    return fileSystemError("aprendo", dbPath, errno);
+    return fileSystemError("aprendo il file", dbPath, errno);
   struct flock fl = region(F_WRLCK, kWriterByte);
   int rc = ::fcntl(fd, kGetLock, &fl);
   int err = errno;
   ::close(fd);
   if (rc != 0)
-    return fileSystemError("bloccando", dbPath, err);
+    return fileSystemError("bloccando il file", dbPath, err);
   return fl.l_type != F_UNLCK;
 }
 

@@ -340,6 +340,15 @@ Status PageTransaction::release(size_t id) {
   return Status::ok();
 }
 
+std::vector<uint32_t> PageTransaction::changedPageNumbers() const {
+  std::vector<uint32_t> out;
+  out.reserve(pages_.size());
+  for (const auto &entry : pages_)
+    out.push_back(entry.first);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 void PageTransaction::finish() {
   pages_.clear();
   frames_.clear();
@@ -362,11 +371,7 @@ Status PageTransaction::commit() {
   if (!active_)
     return {ErrorCode::NoTransaction, "Nessuna transazione aperta."};
   frames_.clear();
-  std::vector<uint32_t> order;
-  order.reserve(pages_.size());
-  for (const auto &entry : pages_)
-    order.push_back(entry.first);
-  std::sort(order.begin(), order.end());
+  const std::vector<uint32_t> order = changedPageNumbers();
   if (order.empty() && pageCount_ == originalPages_) {
     finish();
     return Status::ok();

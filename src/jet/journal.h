@@ -124,6 +124,9 @@ public:
   void rollback();
 
   size_t changedPages() const { return pages_.size(); }
+  // The pages the transaction holds, in order: after commit() returns (either way) these are
+  // the pages whose copies in a cache of the file may no longer match it.
+  std::vector<uint32_t> changedPageNumbers() const;
   bool needsRecovery() const { return needsRecovery_; }
 
 private:
@@ -192,8 +195,9 @@ Result<WritableDatabase> openForWriting(const std::string &dbPath,
 // For a reader, before each read (a statement, a table load; the first one at open): takes the
 // shared read lock and makes sure no journal left by a crash is in the way, rolling it back
 // itself when it can take the writer lock. Returns holding the shared lock; the caller ends the
-// read with lock.unlockRead(). A reader should drop cached pages at each beginRead unless the
-// file's size and modification time are those it saw last.
+// read with lock.unlockRead(). Another process may have committed between two reads, so a
+// reader drops its cached pages at each beginRead (the writer's own process never needs to:
+// nobody else changes the file).
 Status beginRead(FileLock &lock, uint32_t pageSize = PageStore::kJet4PageSize,
                  std::chrono::milliseconds wait = kLockWait);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -30,10 +29,51 @@ size_t FaultInjector::admitWrite(size_t len, bool &ok) {
   return 0;
 }
 
+namespace {
+
+// Italian wording of the errors a database file meets; strerror speaks the locale's language.
+std::string describeErrno(int err) {
+  switch (err) {
+  case ENOENT:
+    return "il file o la cartella non esiste";
+  case EACCES:
+  case EPERM:
+    return "accesso negato";
+  case EROFS:
+    return "il disco è in sola lettura";
+  case ENOSPC:
+    return "spazio su disco esaurito";
+#ifdef EDQUOT
+  case EDQUOT:
+    return "spazio disponibile per l'utente esaurito";
+#endif
+  case EIO:
+    return "errore di lettura o scrittura del disco";
+  case EISDIR:
+    return "è una cartella, non un file";
+  case ENOTDIR:
+    return "una parte del percorso non è una cartella";
+  case EMFILE:
+  case ENFILE:
+    return "troppi file aperti";
+  case ENAMETOOLONG:
+    return "nome del file troppo lungo";
+  case EFBIG:
+    return "file troppo grande";
+  case ENOLCK:
+    return "il sistema non ha più blocchi di file disponibili";
+  case EBUSY:
+  case ETXTBSY:
+    return "il file è in uso";
+  default:
+    return "errore di sistema n. " + std::to_string(err);
+  }
+}
+
+} // namespace
+
 Status fileSystemError(const std::string &what, const std::string &path, int err) {
-  std::string msg = "Errore del sistema operativo " + what + " il file '" + path + "': ";
-  msg += err == 0 ? "interruzione simulata" : std::strerror(err);
-  return {ErrorCode::IoError, msg};
+  return {ErrorCode::IoError, "Errore " + what + " '" + path + "': " + describeErrno(err) + "."};
 }
 
 namespace {
@@ -76,7 +116,7 @@ Result<SyncFile> SyncFile::open(const std::string &path, int flags, FaultInjecto
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0)
-    return fileSystemError("aprendo", path, errno);
+    return fileSystemError("aprendo il file", path, errno);
   SyncFile f;
   f.fd_ = fd;
   f.path_ = path;
@@ -91,7 +131,7 @@ Status SyncFile::readAt(uint64_t offset, std::span<uint8_t> out, size_t *got) co
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      return fileSystemError("leggendo", path_, errno);
+      return fileSystemError("leggendo il file", path_, errno);
     }
     if (n == 0)
       break;
@@ -112,21 +152,21 @@ Status SyncFile::writeAt(uint64_t offset, std::span<const uint8_t> data) {
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      return fileSystemError("scrivendo", path_, errno);
+      return fileSystemError("scrivendo il file", path_, errno);
     }
     done += size_t(n);
   }
   if (!ok)
-    return simulatedFailure("scrivendo", path_);
+    return simulatedFailure("scrivendo il file", path_);
   return Status::ok();
 }
 
 Status SyncFile::sync() {
   if (faults_ && !faults_->admitOther())
-    return simulatedFailure("salvando su disco", path_);
+    return simulatedFailure("salvando su disco il file", path_);
   while (::fsync(fd_) != 0) {
     if (errno != EINTR)
-      return fileSystemError("salvando su disco", path_, errno);
+      return fileSystemError("salvando su disco il file", path_, errno);
   }
   return Status::ok();
 }
@@ -134,16 +174,16 @@ Status SyncFile::sync() {
 Result<uint64_t> SyncFile::size() const {
   struct stat st;
   if (::fstat(fd_, &st) != 0)
-    return fileSystemError("leggendo la dimensione del", path_, errno);
+    return fileSystemError("leggendo la dimensione del file", path_, errno);
   return uint64_t(st.st_size);
 }
 
 Status SyncFile::truncate(uint64_t size) {
   if (faults_ && !faults_->admitOther())
-    return simulatedFailure("accorciando", path_);
+    return simulatedFailure("accorciando il file", path_);
   while (::ftruncate(fd_, off_t(size)) != 0) {
     if (errno != EINTR)
-      return fileSystemError("accorciando", path_, errno);
+      return fileSystemError("accorciando il file", path_, errno);
   }
   return Status::ok();
 }
@@ -171,9 +211,9 @@ Status syncDirectoryOf(const std::string &path, FaultInjector *faults) {
 
 Status removeFile(const std::string &path, FaultInjector *faults) {
   if (faults && !faults->admitOther())
-    return simulatedFailure("eliminando", path);
+    return simulatedFailure("eliminando il file", path);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-    return fileSystemError("eliminando", path, errno);
+    return fileSystemError("eliminando il file", path, errno);
   return Status::ok();
 }
 

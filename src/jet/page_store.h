@@ -113,7 +113,8 @@ private:
   bool writable_ = false;
 };
 
-// Italian message for an operating system error number, with the file it concerns.
+// Italian message for an operating system error number: "Errore <what> '<path>': ...", where
+// `what` names the action and the object ("aprendo il file").
 Status fileSystemError(const std::string &what, const std::string &path, int err);
 
 } // namespace jet
