@@ -77,6 +77,7 @@ private:
   uint64_t originalSize_ = 0;
   uint32_t records_ = 0;
   uint32_t salt_ = 0;
+  std::vector<uint8_t> record_;
 };
 
 // How long a commit waits for readers in flight, and a reader for a commit in flight.

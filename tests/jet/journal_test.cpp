@@ -443,3 +443,17 @@ TEST(PageTransaction, NestedSavepointsKeepTheOldestImage) {
   EXPECT_EQ(stampOf(bytesOf(p), 0), 2u);
   EXPECT_EQ(stampOf(bytesOf(p), 3), 1u);
 }
+
+TEST(RollbackJournal, ChecksumIsTheStandardCrc32) {
+  const std::string text = "123456789";
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(text.data()), text.size());
+  EXPECT_EQ(journalChecksum(bytes), 0xCBF43926u);
+  // In pieces as in one go, across the eight-byte strides.
+  std::vector<uint8_t> page = stampedPage(3, 3);
+  uint32_t whole = journalChecksum(page);
+  uint32_t pieces =
+      journalChecksum(std::span(page).subspan(13), journalChecksum(std::span(page).first(13)));
+  EXPECT_EQ(whole, pieces);
+  page[4000] ^= 1;
+  EXPECT_NE(journalChecksum(page), whole);
+}
