@@ -93,7 +93,11 @@ Result<FileLock> FileLock::open(const std::string &dbPath, Mode mode) {
   if (lock.fd_ >= 0) {
     lock.canWrite_ = true;
   } else {
-    if (mode == Mode::Write || (errno != EACCES && errno != EROFS && errno != EPERM))
+    bool denied = errno == EACCES || errno == EROFS || errno == EPERM;
+    if (mode == Mode::Write && denied)
+      return Status(ErrorCode::ReadOnly,
+                    "Il database '" + dbPath + "' è in sola lettura: non può essere modificato.");
+    if (!denied)
       return fileSystemError("aprendo il file", dbPath, errno);
     lock.fd_ = ::open(dbPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (lock.fd_ < 0)

@@ -455,15 +455,31 @@ Status PageTransaction::commit() {
 Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t pageSize,
                                         std::chrono::milliseconds wait, FaultInjector *faults) {
   WritableDatabase db;
-  auto lock = FileLock::open(dbPath, FileLock::Mode::Write);
-  if (!lock)
-    return lock.status();
-  db.lock = std::move(*lock);
+  RollbackJournal journal(dbPath, pageSize, faults);
+  auto deadline = std::chrono::steady_clock::now() + wait;
+  bool sawHotJournal = false;
+  for (;;) {
+    auto lock = FileLock::open(dbPath, FileLock::Mode::Write);
+    if (lock) {
+      db.lock = std::move(*lock);
+      break;
+    }
+    // A reader mending a journal left by a crash holds the writer byte for a moment; any other
+    // holder is a writer, refused at once.
+    if (lock.status().code() != ErrorCode::Locked || std::chrono::steady_clock::now() >= deadline)
+      return lock.status();
+    if (!sawHotJournal) {
+      auto state = journal.inspect();
+      sawHotJournal = state && *state == RollbackJournal::State::Hot;
+      if (!sawHotJournal)
+        return lock.status();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   auto store = PageStore::open(dbPath, true, pageSize, faults);
   if (!store)
     return store.status();
   db.store = std::move(*store);
-  RollbackJournal journal(dbPath, pageSize, faults);
   auto state = journal.inspect();
   if (!state)
     return state.status();

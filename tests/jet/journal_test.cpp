@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace jet;
 using namespace journaltest;
@@ -456,4 +457,41 @@ TEST(RollbackJournal, ChecksumIsTheStandardCrc32) {
   EXPECT_EQ(whole, pieces);
   page[4000] ^= 1;
   EXPECT_NE(journalChecksum(page), whole);
+}
+
+// A reader mending a crash's journal holds the writer byte for a moment: a writer opening then
+// waits for it instead of being refused. A writer that holds it with a journal it cannot mend
+// keeps others out.
+TEST(RollbackJournal, WriterWaitsForAReaderMendingAJournal) {
+  vasktest::TempDir dir;
+  const States s = scenarioStates(dir);
+  fs::path p = dir.file("mending.mdb");
+  writeDatabase(p, kPages, 1);
+  FaultInjector disk(kJournalWrites + 2);
+  auto stuck = openForWriting(p.string(), kPage, kLockWait, &disk);
+  ASSERT_TRUE(stuck.isOk());
+  {
+    PageTransaction tx(stuck->store, stuck->lock, &disk);
+    ASSERT_FALSE(runScenario(tx).isOk());
+    ASSERT_TRUE(tx.needsRecovery());
+  }
+  EXPECT_EQ(openForWriting(p.string(), kPage, std::chrono::milliseconds(30)).status().code(),
+            ErrorCode::Locked);
+  auto reader = FileLock::open(p.string(), FileLock::Mode::Read);
+  ASSERT_TRUE(reader.isOk());
+  EXPECT_EQ(beginRead(*reader, kPage, std::chrono::milliseconds(30)).code(), ErrorCode::Locked);
+  EXPECT_FALSE(reader->holdsShared());
+  *stuck = WritableDatabase();
+
+  ASSERT_TRUE(reader->tryWriter().isOk());
+  std::thread mender([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto store = PageStore::open(p.string(), true);
+    RollbackJournal(p.string()).rollback(*store);
+    reader->releaseWriter();
+  });
+  auto db = openForWriting(p.string());
+  mender.join();
+  ASSERT_TRUE(db.isOk()) << db.status().message();
+  EXPECT_EQ(bytesOf(p), s.before);
 }
