@@ -77,7 +77,7 @@ bool parseHeader(std::span<const uint8_t> raw, uint32_t pageSize, Header &h) {
 }
 
 uint32_t freshSalt() {
-  static std::mt19937 gen(std::random_device{}());
+  thread_local std::mt19937 gen(std::random_device{}());
   return uint32_t(gen());
 }
 
@@ -377,7 +377,7 @@ void PageTransaction::rollback() {
   finish();
 }
 
-Status PageTransaction::writePhase(RollbackJournal &journal, const std::vector<uint32_t> &order) {
+Status PageTransaction::writePhase(const std::vector<uint32_t> &order) {
   for (uint32_t page : order)
     JET_TRY(db_.writePage(page, std::span<const uint8_t>(pages_.at(page).get(), pageSize_)));
   return db_.sync();
@@ -415,6 +415,12 @@ Status PageTransaction::commit() {
     st = journal.add(page, original);
     toWrite.push_back(page);
   }
+  if (st && toWrite.empty()) {
+    // Every page was written back as it was.
+    st = journal.remove();
+    finish();
+    return st;
+  }
   if (st)
     st = journal.seal();
   if (!st) {
@@ -424,7 +430,7 @@ Status PageTransaction::commit() {
     return st;
   }
 
-  st = writePhase(journal, toWrite);
+  st = writePhase(toWrite);
   if (!st) {
     auto back = journal.rollback(db_);
     needsRecovery_ = !back.isOk();

@@ -14,6 +14,19 @@
 //                    the open protocol: locks (file_lock.h), and a journal left by a crash
 //                    rolled back before anything is read.
 //
+// The pager's side:
+//   auto db = openForWriting(path);          // Locked, ReadOnly or IoError, in Italian
+//   PageTransaction tx(db->store, db->lock);  // keeps references: db must not move after this
+//   tx.begin();
+//   reading page n:  tx.find(n), else the file (its cache of clean pages is fine)
+//   changing page n: uint8_t *p = *tx.modify(n); change p[...]
+//   a new page:      uint32_t n = *tx.append();
+//   each statement:  StatementScope s(tx); ...; s.done() on success, leave the scope on failure
+//   auto touched = tx.changedPageNumbers(); tx.commit() or tx.rollback();
+//   then drop cached copies of `touched` (after a commit they are stale).
+// A reader process: FileLock::open(path, Read), then beginRead() ... unlockRead() around each
+// read, dropping its page cache at each beginRead().
+//
 // Journal layout, little-endian:
 //   header, 512 bytes: "JetRbJ01", u32 version 1, u32 page size, u64 original file size,
 //                      u32 record count, u32 salt, u32 CRC-32 of the 32 bytes before it
@@ -99,9 +112,10 @@ public:
   const uint8_t *find(uint32_t page) const;
   // A page as the transaction sees it.
   Status read(uint32_t page, std::span<uint8_t> out) const;
-  // The image of a page to change in place. The first call for a page in a statement keeps
-  // what it held before. The pointer stays valid until commit, rollback or a rollback to a
-  // savepoint taken before the first change of the page.
+  // The image of a page to change in place. Call it before each change of a page, not once
+  // per transaction: the first call after a savepoint keeps what the page held, for the
+  // statement's undo. The pointer stays valid until commit, rollback or a rollback to a
+  // savepoint taken before the page's first change.
   Result<uint8_t *> modify(uint32_t page);
   // Replaces a whole page.
   Status write(uint32_t page, std::span<const uint8_t> data);
@@ -138,7 +152,7 @@ private:
   };
   void noteChange(uint32_t page);
   uint8_t *slot(uint32_t page);
-  Status writePhase(RollbackJournal &journal, const std::vector<uint32_t> &order);
+  Status writePhase(const std::vector<uint32_t> &order);
   void finish();
 
   PageStore &db_;

@@ -103,6 +103,28 @@ TEST(PageTransaction, DatabaseIsUntouchedUntilCommitAndRollbackDropsEverything) 
   tx.rollback();
 }
 
+TEST(PageTransaction, PagesWrittenBackUnchangedCostNoWrites) {
+  vasktest::TempDir dir;
+  fs::path p = dir.file("same.mdb");
+  writeDatabase(p, 4, 1);
+  const std::string before = bytesOf(p);
+  FaultInjector counter;
+  auto db = openForWriting(p.string(), kPage, kLockWait, &counter);
+  ASSERT_TRUE(db.isOk());
+  PageTransaction tx(db->store, db->lock, &counter);
+  ASSERT_TRUE(tx.begin().isOk());
+  ASSERT_TRUE(tx.write(3, stampedPage(1, 3)).isOk());
+  auto m = tx.modify(1);
+  ASSERT_TRUE(m.isOk());
+  (*m)[9] ^= 1;
+  (*m)[9] ^= 1;
+  EXPECT_EQ(tx.changedPageNumbers(), (std::vector<uint32_t>{1, 3}));
+  ASSERT_TRUE(tx.commit().isOk());
+  EXPECT_EQ(counter.writesDone(), 0);
+  EXPECT_EQ(bytesOf(p), before);
+  EXPECT_FALSE(journalExists(p));
+}
+
 // A crash after k writes, for every k, torn or clean: the next open restores exactly the state
 // before, and a commit that completed its writes stands.
 TEST(PageTransaction, CrashAfterEveryWriteRecoversToBeforeOrAfter) {
