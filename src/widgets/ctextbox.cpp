@@ -86,8 +86,10 @@ void CTextBox::detach() {
 void CTextBox::Init(QLineEdit *TextBox, int32_t VarType) {
   attach(TextBox);
   setVarType(VarType);
-  setValue(CTVariant(tb ? tb->text() : QString()));
+  // The separator is known before the box's text is rewritten, so a first Init does not refuse
+  // (and clear) a decimal comma already in the box.
   mSepDecimale = regional::decimalSeparator;
+  setValue(CTVariant(tb ? tb->text() : QString()));
   mPrimaModifica = true;
 }
 

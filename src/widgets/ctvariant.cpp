@@ -3,6 +3,7 @@
 #include "widgets/regional.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -123,9 +124,10 @@ regional::Decimal fromInteger(long long v) {
 
 regional::Decimal fromReal(double v, int significant) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", significant - 1, v);
-  // d.ddde±x, written in the C form; rebuilt in the Italian form for the common reader
-  QString s = QString::fromLatin1(buf);
+  const auto end =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, significant - 1);
+  // d.ddde±x in the C form, brought to the Italian form for the common reader
+  QString s = QString::fromLatin1(buf, int(end.ptr - buf));
   s.replace(u'.', u',');
   return *regional::parseNumber(s);
 }

@@ -3,9 +3,8 @@
 #include <QDate>
 #include <QStringList>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace regional {
 
@@ -238,7 +237,9 @@ double leadingValue(const QString &text) {
       c += e;
     }
   }
-  return std::strtod(c.c_str(), nullptr);
+  double v = 0;
+  std::from_chars(c.data(), c.data() + c.size(), v); // C form whatever the process locale
+  return v;
 }
 
 namespace {
@@ -432,8 +433,8 @@ QString formatReal(double v, int significant) {
   if (v == 0)
     return QStringLiteral("0");
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*G", significant, v);
-  QString s = QString::fromLatin1(buf);
+  const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, significant);
+  QString s = QString::fromLatin1(buf, int(end.ptr - buf)).toUpper();
   s.replace(u'.', decimalSeparator[0]);
   return s;
 }

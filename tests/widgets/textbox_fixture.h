@@ -8,7 +8,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <utility>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 class TextBoxTest : public ::testing::Test {
 protected:
