@@ -11,7 +11,9 @@
 #include <ostream>
 #include <utility>
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString &s, std::ostream *os) {
+  *os << '"' << s.toStdString() << '"';
+}
 
 class TextBoxTest : public ::testing::Test {
 protected:

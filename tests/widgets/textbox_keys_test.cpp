@@ -272,3 +272,48 @@ TEST_F(TextBoxTest, OwnerWriteOfARefusedTextIsUndoneWithoutInvalidKey) {
   EXPECT_BOX("42", 2, 0);
   EXPECT_TRUE(invalidKeys.empty());
 }
+
+// The bulk modify's order: Init, mask, the current row's value, AutoHighlight, focus.
+TEST_F(TextBoxTest, NewValueTypedOverTheCurrentRowsValue) {
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  box.Init(edit, 5);
+  box.ValidationMask = "#########0.000";
+  box.setValue(CTVariant(12.5));
+  box.AutoHighlight = true;
+  EXPECT_EQ(edit->text(), "12,500");
+  other->setFocus(Qt::OtherFocusReason);
+  edit->setFocus(Qt::OtherFocusReason);
+  EXPECT_BOX("12,500", 0, 6);
+  type("7");
+  EXPECT_BOX("7,000", 1, 0);
+  type("-");
+  EXPECT_BOX("7,000", 1, 0); // a minus after the first place is refused
+  EXPECT_EQ(invalidKeys.size(), 1u);
+  press(Qt::Key_Home);
+  type("-");
+  EXPECT_BOX("-7,000", 1, 0);
+  EXPECT_EQ(box.valore(), "-7.000");
+
+  box.Init(edit, 3);
+  box.ValidationMask = "############0";
+  box.setValue(CTVariant(int32_t(42)));
+  EXPECT_EQ(edit->text(), "42");
+  other->setFocus(Qt::OtherFocusReason);
+  edit->setFocus(Qt::OtherFocusReason);
+  type("-5");
+  EXPECT_BOX("-5", 2, 0);
+  EXPECT_EQ(box.valore(), "-5");
+
+  box.Init(edit, 7);
+  box.ValidationMask = "##/##/####";
+  box.setValue(CTVariant(QDate(2023, 12, 31)));
+  EXPECT_EQ(edit->text(), "31/12/2023");
+  other->setFocus(Qt::OtherFocusReason);
+  edit->setFocus(Qt::OtherFocusReason);
+  type("010124");
+  EXPECT_BOX("01/01/2024", 10, 0);
+  EXPECT_EQ(box.valore(), "01/01/2024");
+  other->setFocus(Qt::OtherFocusReason);
+  EXPECT_TRUE(validationErrors.empty());
+}
