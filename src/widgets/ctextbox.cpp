@@ -522,12 +522,13 @@ bool CTextBox::tastoPremuto(QKeyEvent *e) {
   tb_KeyPress(k);
   if (!tb || tb != box || k == 0)
     return true;
-  if (k == c)
+  const char16_t typed = char16_t(k); // codes are 16 bits wide, above 0x7FFF too
+  if (typed == c)
     return false; // the box types the key's own character
-  if (k == 8)
+  if (typed == 8)
     tb->backspace();
-  else if (k >= 32)
-    tb->insert(QString(QChar(char16_t(k))));
+  else if (typed >= 32)
+    tb->insert(QString(QChar(typed)));
   return true;
 }
 
@@ -600,7 +601,7 @@ void CTextBox::tb_KeyPress(int16_t &KeyAscii) {
     else if (KeyAscii == 39)
       KeyAscii = 96;
   }
-  if (mUpperCase && KeyAscii > 0)
+  if (mUpperCase && KeyAscii != 0)
     KeyAscii = int16_t(QChar(char16_t(KeyAscii)).toUpper().unicode());
 }
 

@@ -5,7 +5,6 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 TextBoxError::TextBoxError(int number, QString source, QString description)

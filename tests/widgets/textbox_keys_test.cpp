@@ -317,3 +317,18 @@ TEST_F(TextBoxTest, NewValueTypedOverTheCurrentRowsValue) {
   other->setFocus(Qt::OtherFocusReason);
   EXPECT_TRUE(validationErrors.empty());
 }
+
+TEST_F(TextBoxTest, CharactersBeyondAsciiPassAndTakeUpperCase) {
+  box.Init(edit, 8);
+  box.setUpperCase(true);
+  auto typeChar = [this](int key, const QString &text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(edit, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(edit, &release);
+  };
+  typeChar(Qt::Key_Egrave, QString::fromUtf8("è"));
+  typeChar(Qt::Key_unknown, QString::fromUtf8("가"));
+  typeChar(Qt::Key_unknown, QString::fromUtf8("ω"));
+  EXPECT_BOX("È가Ω", 3, 0);
+}
