@@ -180,6 +180,12 @@ TEST_F(TextBoxTest, RealWithoutMaskTakesOneCommaFromFullStopOrKeypad) {
   type("7");
   press(Qt::Key_Period, Qt::KeypadModifier);
   EXPECT_BOX("7,", 2, 0);
+  // with a comma there already, the synthesized comma goes through the same handlers and is
+  // refused as the comma key would be
+  type("5.");
+  EXPECT_BOX("7,5", 3, 0);
+  ASSERT_EQ(invalidKeys.size(), 1u);
+  EXPECT_EQ(invalidKeys[0], std::make_pair(188, 0));
 }
 
 TEST_F(TextBoxTest, LetterInANumberBoxIsUndoneWithInvalidKey) {
