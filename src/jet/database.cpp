@@ -13,9 +13,8 @@ Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMo
   return open(std::move(*file), std::filesystem::path(path).filename().string(), cachePages);
 }
 
-Result<std::unique_ptr<Database>> Database::open(std::unique_ptr<File> file,
-                                                 const std::string &displayName,
-                                                 size_t cachePages) {
+Result<std::unique_ptr<Database>>
+Database::open(std::unique_ptr<File> file, const std::string &displayName, size_t cachePages) {
   auto size = file->size();
   if (!size)
     return size.status();

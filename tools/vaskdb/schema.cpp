@@ -37,7 +37,8 @@ std::string indexAttributes(const jet::LogicalIndex &ix, const jet::PhysicalInde
   if (ix.isPrimaryKey())
     add("chiave primaria");
   if (ix.isForeignKey()) {
-    std::string fk = ix.onReferencedSide() ? "chiave esterna (tabella referenziata)" : "chiave esterna";
+    std::string fk =
+        ix.onReferencedSide() ? "chiave esterna (tabella referenziata)" : "chiave esterna";
     if (ix.cascadeUpdates)
       fk += ", aggiornamenti a catena";
     if (ix.cascadeDeletes)
