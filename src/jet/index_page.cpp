@@ -115,6 +115,12 @@ size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entrie
   return len;
 }
 
+size_t pagePrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
+  if (indexEntriesSize(kind, entries, 0) <= kIndexEntrySpace)
+    return 0;
+  return sharedPrefixLength(kind, entries);
+}
+
 size_t indexEntriesSize(IndexPageKind kind, std::span<const IndexEntry> entries,
                         size_t prefixLength) {
   size_t used = 0;

@@ -76,11 +76,17 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry);
 // number (0 for fewer than two entries).
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries);
 
+// The shared prefix the Jet engine writes on a page of these entries: none while they fit the
+// page without one, otherwise the longest they share. (Every index page of the reference files
+// follows this rule.)
+size_t pagePrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries);
+
 // Bytes the entries take on a page with the given shared prefix (entry area only).
 size_t indexEntriesSize(IndexPageKind kind, std::span<const IndexEntry> entries,
                         size_t prefixLength);
 
-// Whether the entries fit one page with the given shared prefix, or with the longest one.
+// Whether the entries fit one page with the given shared prefix, or at all (with the longest
+// one): what a writer asks before it splits a page.
 bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries, size_t prefixLength);
 bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries);
 

@@ -341,7 +341,7 @@ std::optional<std::vector<jet::Value>> readRow(const RawFile &file, const RawTab
       if (c.varIndex >= varLen)
         continue;
       const size_t from = varOffsets[c.varIndex];
-      const size_t to = c.varIndex + 1 < varLen ? varOffsets[c.varIndex + 1] : eod;
+      const size_t to = size_t{c.varIndex} + 1 < varLen ? varOffsets[c.varIndex + 1] : eod;
       if (from > to || to > len)
         return std::nullopt;
       if (c.type == jet::ColumnType::Text)
