@@ -135,18 +135,38 @@ Status FileLock::lockRead(bool exclusive, std::chrono::milliseconds wait) {
             "Il database '" + path_ + "' è in sola lettura: non può essere modificato."};
   auto deadline = std::chrono::steady_clock::now() + wait;
   auto pause = std::chrono::milliseconds(1);
+  bool pending = false;
   for (;;) {
-    int rc = setLock(fd_, exclusive ? F_WRLCK : F_RDLCK, kReadByte);
+    int rc;
+    if (exclusive) {
+      // Announce the writer first: readers arriving from now on wait, so a steady stream of
+      // them cannot keep a commit out.
+      rc = pending ? 0 : setLock(fd_, F_WRLCK, kPendingByte);
+      pending = rc == 0;
+      if (rc == 0)
+        rc = setLock(fd_, F_WRLCK, kReadByte);
+    } else {
+      rc = setLock(fd_, F_RDLCK, kPendingByte);
+      if (rc == 0) {
+        rc = setLock(fd_, F_RDLCK, kReadByte);
+        setLock(fd_, F_UNLCK, kPendingByte);
+      }
+    }
     if (rc == 0) {
+      if (pending)
+        setLock(fd_, F_UNLCK, kPendingByte);
       read_ = exclusive ? Read::Exclusive : Read::Shared;
       return Status::ok();
     }
-    if (rc != EAGAIN)
-      return fileSystemError("bloccando il file", path_, rc);
-    if (std::chrono::steady_clock::now() >= deadline)
+    if (rc != EAGAIN || std::chrono::steady_clock::now() >= deadline) {
+      if (pending)
+        setLock(fd_, F_UNLCK, kPendingByte);
+      if (rc != EAGAIN)
+        return fileSystemError("bloccando il file", path_, rc);
       break;
+    }
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    pause = std::min(pause * 2, std::chrono::milliseconds(exclusive ? 5 : 20));
   }
   if (exclusive)
     return {ErrorCode::Locked, "Il database '" + path_ +

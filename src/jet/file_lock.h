@@ -9,6 +9,9 @@
 //   read byte    shared by a reader for the length of one read (a statement, a table load),
 //                exclusive for the writer while it writes the journal and the database during
 //                commit, and for whoever rolls back a hot journal.
+//   pending byte held exclusively by a writer waiting for the read byte; a reader takes the read
+//                byte only while it can share this one, so readers arriving during that wait
+//                queue behind the commit instead of starving it.
 // So readers may open the database while a writer has it open; they never see a commit half
 // done, because the commit waits for readers in flight to finish and readers wait for the commit.
 // A reader that keeps the read byte for a long time makes commits fail with Locked after the
@@ -56,6 +59,7 @@ public:
 
   static constexpr long long kWriterByte = 0x10000000000LL;
   static constexpr long long kReadByte = kWriterByte + 1;
+  static constexpr long long kPendingByte = kWriterByte + 2;
 
 private:
   enum class Read { None, Shared, Exclusive };

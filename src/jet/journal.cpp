@@ -500,6 +500,16 @@ Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t page
   return db;
 }
 
+Result<std::unique_ptr<WriteSession>> WriteSession::open(const std::string &dbPath,
+                                                         uint32_t pageSize,
+                                                         std::chrono::milliseconds wait,
+                                                         FaultInjector *faults) {
+  auto db = openForWriting(dbPath, pageSize, wait, faults);
+  if (!db)
+    return db.status();
+  return std::make_unique<WriteSession>(std::move(*db), faults, wait);
+}
+
 Status beginRead(FileLock &lock, uint32_t pageSize, std::chrono::milliseconds wait) {
   auto deadline = std::chrono::steady_clock::now() + wait;
   auto left = [&] {

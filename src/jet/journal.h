@@ -15,8 +15,8 @@
 //                    rolled back before anything is read.
 //
 // The pager's side:
-//   auto db = openForWriting(path);          // Locked, ReadOnly or IoError, in Italian
-//   PageTransaction tx(db->store, db->lock);  // keeps references: db must not move after this
+//   auto session = WriteSession::open(path);  // Locked, ReadOnly or IoError, in Italian
+//   PageTransaction &tx = (*session)->transaction();
 //   tx.begin();
 //   reading page n:  tx.find(n), else the file (its cache of clean pages is fine)
 //   changing page n: uint8_t *p = *tx.modify(n); change p[...]
@@ -206,6 +206,31 @@ Result<WritableDatabase> openForWriting(const std::string &dbPath,
                                         uint32_t pageSize = PageStore::kJet4PageSize,
                                         std::chrono::milliseconds wait = kLockWait,
                                         FaultInjector *faults = nullptr);
+
+// The writer's whole kit in one place that never moves: lock, pages, transaction.
+class WriteSession {
+public:
+  // As openForWriting.
+  static Result<std::unique_ptr<WriteSession>> open(const std::string &dbPath,
+                                                    uint32_t pageSize = PageStore::kJet4PageSize,
+                                                    std::chrono::milliseconds wait = kLockWait,
+                                                    FaultInjector *faults = nullptr);
+
+  PageTransaction &transaction() { return tx_; }
+  PageStore &store() { return db_.store; }
+  FileLock &lock() { return db_.lock; }
+  // Pages a journal left by a crash gave back at open.
+  uint32_t recoveredPages() const { return db_.recoveredPages; }
+
+  WriteSession(WritableDatabase db, FaultInjector *faults, std::chrono::milliseconds wait)
+      : db_(std::move(db)), tx_(db_.store, db_.lock, faults, wait) {}
+  WriteSession(const WriteSession &) = delete;
+  WriteSession &operator=(const WriteSession &) = delete;
+
+private:
+  WritableDatabase db_;
+  PageTransaction tx_;
+};
 
 // For a reader, before each read (a statement, a table load; the first one at open): takes the
 // shared read lock and makes sure no journal left by a crash is in the way, rolling it back

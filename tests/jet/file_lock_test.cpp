@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace jet;
@@ -173,4 +174,35 @@ TEST(FileLock, MissingDatabaseIsAnItalianError) {
   EXPECT_EQ(r.status().code(), ErrorCode::IoError);
   EXPECT_NE(r.status().message().find("aprendo il file"), std::string::npos);
   EXPECT_NE(r.status().message().find("non esiste"), std::string::npos) << r.status().message();
+}
+
+// Once a commit waits for the read byte, readers arriving later queue behind it.
+TEST(FileLock, WaitingCommitGoesBeforeReadersArrivingLater) {
+  vasktest::TempDir dir;
+  fs::path p = dir.file("queue.mdb");
+  writeDatabase(p, 2, 1);
+  auto early = FileLock::open(p.string(), FileLock::Mode::Read);
+  auto late = FileLock::open(p.string(), FileLock::Mode::Read);
+  auto writer = FileLock::open(p.string(), FileLock::Mode::Write);
+  ASSERT_TRUE(early.isOk() && late.isOk() && writer.isOk());
+  ASSERT_TRUE(early->lockShared(kLockWait).isOk());
+  Status got;
+  std::thread commit([&] { got = writer->lockExclusive(kLockWait); });
+  // The writer has announced itself once a newcomer is turned away.
+  Status st;
+  for (int i = 0; i < 500; ++i) {
+    st = late->lockShared(std::chrono::milliseconds(0));
+    if (!st)
+      break;
+    late->unlockRead();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(st.code(), ErrorCode::Locked);
+  early->unlockRead();
+  commit.join();
+  EXPECT_TRUE(got.isOk()) << got.message();
+  EXPECT_TRUE(writer->holdsExclusive());
+  EXPECT_EQ(late->lockShared(std::chrono::milliseconds(10)).code(), ErrorCode::Locked);
+  writer->unlockRead();
+  EXPECT_TRUE(late->lockShared(std::chrono::milliseconds(10)).isOk());
 }

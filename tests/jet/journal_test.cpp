@@ -517,3 +517,47 @@ TEST(RollbackJournal, WriterWaitsForAReaderMendingAJournal) {
   ASSERT_TRUE(db.isOk()) << db.status().message();
   EXPECT_EQ(bytesOf(p), s.before);
 }
+
+// An Access-written file: a large transaction over it, crashed at points spread over its
+// writes, always reopens as the very file Access wrote.
+TEST(PageTransaction, CrashOverAnAccessFileRestoresItExactly) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  fs::path p = vasktest::copyFixture("access/testV2000.mdb", dir);
+  const std::string original = bytesOf(p);
+  const uint32_t pages = uint32_t(original.size() / kPage);
+  ASSERT_GT(pages, 300u);
+  auto scramble = [&](PageTransaction &tx) -> Status {
+    JET_TRY(tx.begin());
+    for (uint32_t n = 1; n < pages; n += 3) {
+      auto img = tx.modify(n);
+      if (!img)
+        return img.status();
+      for (uint32_t i = 0; i < kPage; i += 64)
+        (*img)[i] ^= 0xA5;
+    }
+    for (int i = 0; i < 8; ++i)
+      if (auto n = tx.append(); !n)
+        return n.status();
+    return tx.commit();
+  };
+  const uint32_t changed = (pages - 1 + 2) / 3;
+  const int64_t total = 1 + changed + changed + 8;
+  for (int64_t k = 0; k < total; k += total / 11) {
+    SCOPED_TRACE("writes before the crash: " + std::to_string(k));
+    {
+      FaultInjector crash(k, 2000);
+      auto db = openForWriting(p.string(), kPage, kLockWait, &crash);
+      ASSERT_TRUE(db.isOk()) << db.status().message();
+      PageTransaction tx(db->store, db->lock, &crash);
+      ASSERT_FALSE(scramble(tx).isOk());
+    }
+    auto db = openForWriting(p.string());
+    ASSERT_TRUE(db.isOk()) << db.status().message();
+    ASSERT_EQ(bytesOf(p), original);
+  }
+  auto db = openForWriting(p.string());
+  PageTransaction tx(db->store, db->lock);
+  ASSERT_TRUE(scramble(tx).isOk());
+  EXPECT_EQ(bytesOf(p).size(), original.size() + 8 * kPage);
+}
