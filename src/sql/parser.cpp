@@ -55,6 +55,7 @@ private:
   static std::string describe(const Token &t) {
     switch (t.kind) {
     case TokenKind::End:
+    case TokenKind::Error:
       return "la fine dell'istruzione";
     case TokenKind::QuotedName:
       return "'[" + t.text + "]'";
@@ -774,6 +775,7 @@ private:
       take();
       return columnRest(t.text, pos);
     case TokenKind::End:
+    case TokenKind::Error:
       fail("espressione mancante alla fine dell'istruzione", pos);
     }
     fail("atteso un valore, un campo o una funzione invece di " + describe(t), pos);
