@@ -216,3 +216,23 @@ TEST_F(Executor, DefinitionStatements) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Executor, DistinctAndTop) {
+  ok(db, "UPDATE BUONI SET Cliente = 'ROSSI' WHERE Numero = 5");
+  auto rs = query(db, "SELECT DISTINCT Cliente FROM BUONI ORDER BY Cliente");
+  ASSERT_EQ(rs.rows.size(), 4u); // '' , Città..., Dell'Orto, Rossi (ROSSI is the same)
+  EXPECT_EQ(rs.rows[3][0], Value("Rossi"));
+  rs = query(db, "SELECT TOP 2 Numero FROM BUONI ORDER BY Importo DESC");
+  ASSERT_EQ(rs.rows.size(), 2u);
+  EXPECT_EQ(rs.rows[0][0], Value(int32_t{1}));
+  // Ties with the last row kept come along.
+  rs = query(db, "SELECT TOP 1 Numero FROM BUONI ORDER BY Fatturato");
+  EXPECT_EQ(rs.rows.size(), 2u);
+  rs = query(db, "SELECT TOP 50 PERCENT * FROM BUONI");
+  EXPECT_EQ(rs.rows.size(), 3u);
+  EXPECT_EQ(fails(db, "SELECT TOP 0 * FROM BUONI").code(), ErrorCode::Syntax);
+}
+
+} // namespace
