@@ -47,6 +47,9 @@ struct OrderItem {
 };
 
 struct SelectStmt {
+  bool distinct = false;     // DISTINCT (DISTINCTROW reads as DISTINCT on one table)
+  std::optional<double> top; // TOP n: the first n rows, ties at the end included
+  bool topPercent = false;   // TOP n PERCENT
   std::vector<SelectItem> items;
   std::string into; // SELECT ... INTO this table
   size_t intoPos = 0;

@@ -6,8 +6,10 @@
 #include "sql/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <numeric>
+#include <set>
 
 namespace sql {
 
@@ -240,6 +242,63 @@ Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now
     }
     rs.rows = std::move(rows);
     rs.rowIds = std::move(ids);
+    std::vector<Row> sortedKeys;
+    sortedKeys.reserve(order.size());
+    for (size_t i : order)
+      sortedKeys.push_back(std::move(keys[i]));
+    keys = std::move(sortedKeys);
+  }
+
+  if (s.distinct) {
+    // Keeps the first of each group of equal rows, in order.
+    auto less = [](const Row *a, const Row *b) {
+      for (size_t i = 0; i < a->size(); ++i) {
+        int c = orderValues((*a)[i], (*b)[i]);
+        if (c != 0)
+          return c < 0;
+      }
+      return false;
+    };
+    std::set<const Row *, decltype(less)> seen(less);
+    std::vector<size_t> keep;
+    for (size_t i = 0; i < rs.rows.size(); ++i)
+      if (seen.insert(&rs.rows[i]).second)
+        keep.push_back(i);
+    if (keep.size() != rs.rows.size()) {
+      std::vector<Row> rows, k2;
+      std::vector<RowId> ids;
+      for (size_t i : keep) {
+        rows.push_back(std::move(rs.rows[i]));
+        ids.push_back(rs.rowIds[i]);
+        if (!keys.empty())
+          k2.push_back(std::move(keys[i]));
+      }
+      rs.rows = std::move(rows);
+      rs.rowIds = std::move(ids);
+      keys = std::move(k2);
+    }
+  }
+
+  if (s.top) {
+    size_t n =
+        s.topPercent
+            ? static_cast<size_t>(std::ceil(*s.top * static_cast<double>(rs.rows.size()) / 100.0))
+            : static_cast<size_t>(*s.top);
+    // Rows tied with the last one kept on every ORDER BY key come too, as in the Jet engine.
+    if (n > 0 && n < rs.rows.size() && !orderKeys.empty()) {
+      auto tied = [&](size_t a, size_t b) {
+        for (size_t k = 0; k < orderKeys.size(); ++k)
+          if (orderValues(keys[a][k], keys[b][k]) != 0)
+            return false;
+        return true;
+      };
+      while (n < rs.rows.size() && tied(n - 1, n))
+        ++n;
+    }
+    if (n < rs.rows.size()) {
+      rs.rows.resize(n);
+      rs.rowIds.resize(n);
+    }
   }
 
   // A computed column whose type the expression does not fix takes the type of its first value.

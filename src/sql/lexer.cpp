@@ -23,6 +23,15 @@ jet::Status syntaxError(const std::string &where, const std::string &detail, siz
 
 jet::Result<std::vector<Token>> tokenize(std::string_view s) {
   std::vector<Token> out;
+  // A lexical error becomes a last token, so that an earlier syntax error is reported first.
+  auto failAt = [&out](const std::string &where, const std::string &detail, size_t pos) {
+    Token e;
+    e.kind = TokenKind::Error;
+    e.text = syntaxError(where, detail, pos).message();
+    e.pos = pos;
+    out.push_back(std::move(e));
+    return std::move(out);
+  };
   size_t i = 0;
   size_t charPos = 1; // character position of s[i]
   auto advance = [&](size_t to) {
@@ -67,7 +76,7 @@ jet::Result<std::vector<Token>> tokenize(std::string_view s) {
         }
       }
       if (j < s.size() && isNameStart(static_cast<unsigned char>(s[j])))
-        return syntaxError("nell'espressione", "numero non valido", t.pos);
+        return failAt("nell'espressione", "numero non valido", t.pos);
       t.kind = TokenKind::Number;
       t.text = std::string(s.substr(i, j - i));
       advance(j);
@@ -90,23 +99,23 @@ jet::Result<std::vector<Token>> tokenize(std::string_view s) {
         text += s[j++];
       }
       if (!closed)
-        return syntaxError("nella stringa", "testo senza l'apice di chiusura", t.pos);
+        return failAt("nella stringa", "testo senza l'apice di chiusura", t.pos);
       t.kind = TokenKind::String;
       t.text = std::move(text);
       advance(j);
     } else if (c == '[') {
       size_t j = s.find(']', i + 1);
       if (j == std::string_view::npos)
-        return syntaxError("nel nome", "parentesi quadra di chiusura mancante", t.pos);
+        return failAt("nel nome", "parentesi quadra di chiusura mancante", t.pos);
       t.kind = TokenKind::QuotedName;
       t.text = std::string(s.substr(i + 1, j - i - 1));
       if (t.text.empty())
-        return syntaxError("nel nome", "nome vuoto tra parentesi quadre", t.pos);
+        return failAt("nel nome", "nome vuoto tra parentesi quadre", t.pos);
       advance(j + 1);
     } else if (c == '#') {
       size_t j = s.find('#', i + 1);
       if (j == std::string_view::npos)
-        return syntaxError("nella data", "segno # di chiusura mancante", t.pos);
+        return failAt("nella data", "segno # di chiusura mancante", t.pos);
       t.kind = TokenKind::Date;
       t.text = std::string(s.substr(i + 1, j - i - 1));
       advance(j + 1);
@@ -121,8 +130,8 @@ jet::Result<std::vector<Token>> tokenize(std::string_view s) {
         t.text = std::string(1, static_cast<char>(c));
         advance(i + 1);
       } else {
-        return syntaxError("nell'istruzione",
-                           "carattere non valido '" + std::string(s.substr(i, 1)) + "'", t.pos);
+        return failAt("nell'istruzione",
+                      "carattere non valido '" + std::string(s.substr(i, 1)) + "'", t.pos);
       }
     }
     (void)start;

@@ -17,6 +17,7 @@ enum class TokenKind {
   String, // 'text' or "text", quotes undoubled
   Date,   // #...#, the text between the signs
   Symbol, // = <> < > <= >= + - * / \ & ^ ( ) , ; . !
+  Error,  // text: the description of a lexical error; always the last token
 };
 
 struct Token {

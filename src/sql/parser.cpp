@@ -55,6 +55,7 @@ private:
   static std::string describe(const Token &t) {
     switch (t.kind) {
     case TokenKind::End:
+    case TokenKind::Error:
       return "la fine dell'istruzione";
     case TokenKind::QuotedName:
       return "'[" + t.text + "]'";
@@ -140,6 +141,24 @@ private:
     where_ = "nell'istruzione SELECT";
     expectKeyword("SELECT");
     SelectStmt s;
+    if (acceptKeyword("DISTINCT") || acceptKeyword("DISTINCTROW"))
+      s.distinct = true;
+    else
+      acceptKeyword("ALL");
+    if (acceptKeyword("TOP")) {
+      const Token &t = peek();
+      double n = 0;
+      if (t.kind != TokenKind::Number ||
+          std::from_chars(t.text.data(), t.text.data() + t.text.size(), n).ptr !=
+              t.text.data() + t.text.size() ||
+          n <= 0)
+        fail("atteso un numero positivo dopo TOP invece di " + describe(t));
+      take();
+      s.top = n;
+      s.topPercent = acceptKeyword("PERCENT");
+      if (!s.topPercent && n != std::floor(n))
+        fail("TOP vuole un numero intero di righe", t.pos);
+    }
     do {
       SelectItem item;
       if (acceptSymbol("*")) {
@@ -774,6 +793,7 @@ private:
       take();
       return columnRest(t.text, pos);
     case TokenKind::End:
+    case TokenKind::Error:
       fail("espressione mancante alla fine dell'istruzione", pos);
     }
     fail("atteso un valore, un campo o una funzione invece di " + describe(t), pos);
