@@ -157,11 +157,13 @@ TEST(FrmMain, FirstActivationOpensTheConfiguredDatabaseAndLaysOutTheRows) {
   for (const VoceRegistro &v : Registro())
     EXPECT_FALSE(v.controllo->isEnabled()) << v.controllo->objectName().toStdString();
 
-  // A later activation leaves everything as it was.
+  // A later activation leaves everything as it was and puts the focus on the control before
+  // the grid in tab order.
   w.btnNuovo->setEnabled(true);
   w.Form_Activate();
   EXPECT_TRUE(w.btnNuovo->isEnabled());
   EXPECT_EQ(f.registro->size(), 2);
+  EXPECT_EQ(w.focusWidget(), w.btnTabella);
 }
 
 TEST(FrmMain, NothingOpensWithoutAFileOrWithAPathLackingItsSeparator) {
