@@ -73,7 +73,10 @@ int MostraMsgBoxQt(const RichiestaMsgBox &richiesta) {
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(richiesta.titolo.isEmpty() ? QApplication::applicationName()
                                                 : richiesta.titolo);
-  box.setText(richiesta.testo);
+  QString testo = richiesta.testo;
+  testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(testo);
   switch (richiesta.icona()) {
   case vbCritical:
     box.setIcon(QMessageBox::Critical);
