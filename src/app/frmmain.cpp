@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <cmath>
+#include <utility>
 
 namespace {
 
@@ -127,9 +129,6 @@ void frmMain::creaControlli() {
   btnVuota = bottone(Frame_main, "btnVuota", QStringLiteral("Tutti"));
   btnModifica = bottone(Frame_main, "btnModifica", QStringLiteral("Modifica (F6)"));
   btnCancella = bottone(Frame_main, "btnCancella", QStringLiteral("Cancella (F7)"));
-  // Designed places; the rows are laid out at first activation.
-  for (QPushButton *b : {btnNuovo, btnEditG, btnFiltro, btnVuota, btnModifica, btnCancella})
-    ImpostaGeometria(b, 1935, 5580, 1200, 345);
   btnVediStruttura = bottone(Frame_main, "btnVediStruttura", QStringLiteral("Struttura"));
   btnAzzera = bottone(Frame_main, "btnAzzera", QStringLiteral("Azzera"));
   barra = new QProgressBar(Frame_main);
@@ -139,9 +138,38 @@ void frmMain::creaControlli() {
   btnStampa = bottone(Frame_main, "btnStampa", QStringLiteral("Stampa (F9)"));
   btnSalva = bottone(Frame_main, "btnSalva", QStringLiteral("Salva (F10)"));
   btnUscita = bottone(Frame_main, "btnUscita", QStringLiteral("Uscita (Esc)"));
-  for (QWidget *b : std::initializer_list<QWidget *>{btnVediStruttura, btnAzzera, barra, btnStampa,
-                                                     btnSalva, btnUscita})
-    ImpostaGeometria(b, 1935, 5970, 1000, 300);
+  // Designed places, as the first activation lays the rows out again for the window's real
+  // width; disabled until a working copy is open.
+  auto rigaDisegnata = [](std::initializer_list<std::pair<QWidget *, int>> controlli, double top,
+                          double altezza) {
+    double libero = kLarghezzaForm - 1935 - 200;
+    int condivisi = 0;
+    for (const auto &[c, fissa] : controlli) {
+      libero -= fissa;
+      condivisi += fissa == 0;
+    }
+    double x = 1935;
+    for (const auto &[c, fissa] : controlli) {
+      double larghezza = fissa ? fissa : std::floor(libero / condivisi);
+      ImpostaGeometria(c, x, top, larghezza, altezza);
+      c->setEnabled(false);
+      x += larghezza;
+    }
+  };
+  rigaDisegnata({{btnNuovo, 0},
+                 {btnEditG, 1900},
+                 {btnFiltro, 0},
+                 {btnVuota, 1100},
+                 {btnModifica, 0},
+                 {btnCancella, 0}},
+                5580, 345);
+  rigaDisegnata({{btnVediStruttura, 1000},
+                 {btnAzzera, 1000},
+                 {barra, 3000},
+                 {btnStampa, 0},
+                 {btnSalva, 0},
+                 {btnUscita, 0}},
+                5970, 300);
 
   // The list and its button lie over the command frame's empty left part.
   List1->raise();
