@@ -234,6 +234,9 @@ TEST(DisponiBottoni, AllFixedWithWidthLeftFailsBeforeMovingAnything) {
   RegistraBottone(f, 1000, QString(), true, QStringLiteral("riga"));
   EXPECT_THROW(DisponiBottoni(10590, 1935, 200, 0, QStringLiteral("riga")), ErroreVask);
   EXPECT_EQ(Geometria(f).Left, 55);
+  MsgBoxSimulato box;
+  DisponiBottoni(10590, 1935, 200, 0, QStringLiteral("vuoto")); // no controls: nothing at all
+  EXPECT_TRUE(box.Mostrati().empty());
 }
 
 TEST(Riquadri, StyleAndExactCentring) {

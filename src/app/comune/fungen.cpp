@@ -279,6 +279,8 @@ void DisponiBottoni(qint32 totale, qint32 sinistra, qint32 margine, qint32 offse
     MsgBox(kTroppoLarghi, vbOKOnly);
     return;
   }
+  if (membri.isEmpty())
+    return; // nothing to lay out
   if (condivisi == 0)
     throw ErroreVask(ErrDivisionePerZero, QStringLiteral("Divisione per zero"));
   const double quota = arrotondaPari(double(libero) / condivisi);
