@@ -25,6 +25,31 @@ TEST(Avvio, StandardButtonsReadItalian) {
   EXPECT_EQ(testo(QMessageBox::Cancel), QStringLiteral("Annulla"));
 }
 
+TEST(MsgBoxSeam, QtBoxHasTheStylesButtonsIconAndDefault) {
+  QMessageBox box;
+  PreparaMsgBoxQt(box, {QStringLiteral("Vuoi veramente uscire ?"),
+                        vbYesNo + vbQuestion + vbDefaultButton2, QStringLiteral("Uscita da VASK")});
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("Uscita da VASK"));
+  EXPECT_EQ(box.icon(), QMessageBox::Question);
+  EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+  EXPECT_EQ(RispostaMsgBoxQt(box, vbYesNo), vbNo); // closed without a choice
+
+  QMessageBox errore;
+  PreparaMsgBoxQt(errore, {QStringLiteral("riga 1\r\nriga 2"), vbOKOnly + vbCritical, QString()});
+  EXPECT_EQ(errore.windowTitle(), QApplication::applicationName()); // no title of its own
+  EXPECT_EQ(errore.text(), QStringLiteral("riga 1\nriga 2"));
+  EXPECT_EQ(errore.icon(), QMessageBox::Critical);
+  EXPECT_EQ(errore.standardButtons(), QMessageBox::Ok);
+
+  QMessageBox tre;
+  PreparaMsgBoxQt(tre, {QStringLiteral("?"), vbYesNoCancel + vbExclamation + vbDefaultButton3,
+                        QStringLiteral("t")});
+  EXPECT_EQ(tre.defaultButton(), tre.button(QMessageBox::Cancel));
+  EXPECT_EQ(tre.escapeButton(), tre.button(QMessageBox::Cancel));
+  EXPECT_EQ(tre.icon(), QMessageBox::Warning);
+}
+
 TEST(MsgBoxSeam, AnswersInTurnThenTheDefaultButton) {
   MsgBoxSimulato box;
   box.Rispondi(vbRetry);

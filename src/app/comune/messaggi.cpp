@@ -71,6 +71,12 @@ int MostraMsgBoxQt(const RichiestaMsgBox &richiesta) {
     return risposta;
   }
   QMessageBox box(QApplication::activeWindow());
+  PreparaMsgBoxQt(box, richiesta);
+  box.exec();
+  return RispostaMsgBoxQt(box, richiesta.stile);
+}
+
+void PreparaMsgBoxQt(QMessageBox &box, const RichiestaMsgBox &richiesta) {
   box.setWindowTitle(richiesta.titolo.isEmpty() ? QApplication::applicationName()
                                                 : richiesta.titolo);
   QString testo = richiesta.testo;
@@ -99,12 +105,16 @@ int MostraMsgBoxQt(const RichiestaMsgBox &richiesta) {
     insieme |= pulsanteQt(r);
   box.setStandardButtons(insieme);
   box.setDefaultButton(pulsanteQt(RispostaPredefinita(richiesta.stile)));
-  // As on Windows, Esc answers Cancel where there is one, OK on a lone OK, and nothing otherwise.
+  // Esc answers Cancel where there is one and OK on a lone OK; elsewhere Qt's own choice, the
+  // harmless No.
   if (insieme & QMessageBox::Cancel)
     box.setEscapeButton(QMessageBox::Cancel);
   else if (risposte.size() == 1)
     box.setEscapeButton(QMessageBox::Ok);
-  box.exec();
+}
+
+int RispostaMsgBoxQt(const QMessageBox &box, int stile) {
+  std::vector<int> risposte = RispostePulsanti(stile);
   QAbstractButton *scelto = box.clickedButton();
   for (int r : risposte)
     if (scelto && scelto == box.button(pulsanteQt(r)))

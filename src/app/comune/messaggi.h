@@ -17,6 +17,8 @@
 #include <functional>
 #include <vector>
 
+class QMessageBox;
+
 // Buttons.
 constexpr int vbOKOnly = 0;
 constexpr int vbOKCancel = 1;
@@ -67,6 +69,9 @@ int RispostaPredefinita(int stile);
 
 // The program's own handler: a QMessageBox over the active window.
 int MostraMsgBoxQt(const RichiestaMsgBox &richiesta);
+// Its two halves: the box's title, text, icon and buttons; the answer of the button clicked.
+void PreparaMsgBoxQt(QMessageBox &box, const RichiestaMsgBox &richiesta);
+int RispostaMsgBoxQt(const QMessageBox &box, int stile);
 
 // For tests: answers boxes from a queue (the default button once the queue is empty) and records
 // them. Installs itself on construction and puts the previous handler back on destruction.
