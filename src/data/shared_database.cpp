@@ -27,8 +27,15 @@ jet::Result<std::shared_ptr<SharedDatabase>> SharedDatabase::acquire(const std::
     if (auto held = it->second.lock())
       return held;
 
-  auto opened = jet::Database::open(path, jet::OpenMode::ReadWrite);
-  if (!opened && opened.status().code() != jet::ErrorCode::Locked) {
+  // A file without write permission is opened read-only, even where the user could override it.
+  std::error_code ec;
+  auto perms = std::filesystem::status(path, ec).permissions();
+  bool writable =
+      !ec && (perms & (std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                       std::filesystem::perms::others_write)) != std::filesystem::perms::none;
+  auto opened =
+      jet::Database::open(path, writable ? jet::OpenMode::ReadWrite : jet::OpenMode::ReadOnly);
+  if (!opened && writable && opened.status().code() != jet::ErrorCode::Locked) {
     // A file we may not write is still read, as Jet opens it read-only.
     auto ro = jet::Database::open(path, jet::OpenMode::ReadOnly);
     if (ro)
