@@ -205,18 +205,16 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
 
   const size_t trailer = trailerSize(page.kind);
   const uint8_t *data = p + kIndexEntriesOffset;
-  Bytes first;
+  Bytes first, full; // full: the entry being read, prefix restored
   size_t start = 0;
   page.entries.reserve(ends.size());
   for (size_t e : ends) {
-    Bytes full;
     if (page.entries.empty()) {
       full.assign(data + start, data + e);
       if (page.prefixLength > full.size())
         return corrupt("prefisso comune più lungo della prima voce");
       first = full;
     } else {
-      full.reserve(page.prefixLength + (e - start));
       full.assign(first.begin(), first.begin() + page.prefixLength);
       full.insert(full.end(), data + start, data + e);
     }
