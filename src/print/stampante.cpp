@@ -30,8 +30,8 @@ bool defaultDialog(QPrinter &printer, QWidget *parent) {
   return dlg.exec() == QDialog::Accepted;
 }
 
-int32_t toTwips(double points) {
-  return static_cast<int32_t>(std::lround(points * 20.0));
+int32_t toTwips(double millimetres) {
+  return static_cast<int32_t>(std::lround(millimetres * 1440.0 / 25.4));
 }
 
 } // namespace
@@ -84,11 +84,11 @@ void QtPrinter::setOrientation(int orientation) {
 }
 
 int32_t QtPrinter::pageWidth() const {
-  return toTwips(printer_->pageLayout().paintRect(QPageLayout::Point).width());
+  return toTwips(printer_->pageLayout().paintRect(QPageLayout::Millimeter).width());
 }
 
 int32_t QtPrinter::pageHeight() const {
-  return toTwips(printer_->pageLayout().paintRect(QPageLayout::Point).height());
+  return toTwips(printer_->pageLayout().paintRect(QPageLayout::Millimeter).height());
 }
 
 QFont QtPrinter::currentFont() const {
