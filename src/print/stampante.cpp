@@ -2,8 +2,10 @@
 
 #include "print/rapporto.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -11,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <algorithm>
 #include <cmath>
 
@@ -27,6 +30,10 @@ bool defaultDialog(QPrinter &printer, QWidget *parent) {
   QPrintDialog dlg(&printer, parent);
   dlg.setWindowTitle(QStringLiteral("Imposta Stampante"));
   dlg.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+  // The dialog only chooses the printer: its accept button does not print.
+  for (QDialogButtonBox *box : dlg.findChildren<QDialogButtonBox *>())
+    if (QPushButton *ok = box->button(QDialogButtonBox::Ok))
+      ok->setText(QStringLiteral("OK"));
   return dlg.exec() == QDialog::Accepted;
 }
 
@@ -92,7 +99,11 @@ int32_t QtPrinter::pageHeight() const {
 }
 
 QFont QtPrinter::currentFont() const {
-  QFont f(fontName_);
+  // Device fonts of a text-only printer ("Roman 10cpi") exist only inside its driver; the
+  // fixed-pitch face of the report stands in for them where the system lacks them.
+  QFont f(fontName_.startsWith(QStringLiteral("Roman ")) && !QFontDatabase::hasFamily(fontName_)
+              ? QStringLiteral("Courier New")
+              : fontName_);
   f.setStyleHint(QFont::TypeWriter);
   f.setPointSizeF(fontSize_);
   return f;

@@ -218,7 +218,9 @@ TEST_F(FormStampaTest, CancelButtonStopsARunningPrint) {
   FormStampa f;
   f.show();
   bool scheduled = false;
+  int highest = 0;
   QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+    highest = std::max(highest, v);
     if (v >= 2 && !scheduled) {
       scheduled = true; // pressed from the event loop, as the operator would
       QTimer::singleShot(0, f.Annullastampa, &QPushButton::click);
@@ -226,6 +228,7 @@ TEST_F(FormStampaTest, CancelButtonStopsARunningPrint) {
   });
   f.stampa_Click();
   EXPECT_TRUE(scheduled);
+  EXPECT_LT(highest, 50); // stopped within a few lines of the press
   EXPECT_EQ(f.ultimoEsito(), EsitoStampa::Annullata);
   EXPECT_TRUE(f.stampaincorso->isHidden());
   EXPECT_EQ(f.ProgressBar1->value(), 0);

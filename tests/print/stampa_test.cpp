@@ -94,6 +94,16 @@ TEST(CalcolaPagine, PageFiguresOnAWholeA4Sheet) {
   }
 }
 
+TEST(CalcolaPagine, APageTooShortForALineHasNoTotal) {
+  vasktest::TempDir dir;
+  auto printer = a4Pdf(dir.file("x.pdf"), QMarginsF(10, 148, 10, 146)); // 3 mm high
+  StatoAnteprima stato;
+  ContaRighe({QStringLiteral("a"), QStringLiteral("b")}, stato);
+  EXPECT_LE(CalcolaPagine(*printer, stato), 0);
+  EXPECT_EQ(DidascaliaPagine(stato), QStringLiteral(" Totale Pagine    ? "));
+  EXPECT_EQ(StampaRapporto(dir.file("manca.PRN"), *printer, stato, {}), EsitoStampa::Fallita);
+}
+
 TEST(CalcolaPagine, RuleLinesOfHyphensReserveLinesAndSetTheWidth) {
   vasktest::TempDir dir;
   auto printer = a4Pdf(dir.file("x.pdf"));
@@ -260,6 +270,7 @@ TEST(StampaRapporto, TextOnlyPrinterUsesItsDeviceFonts) {
               width <= 80 ? QStringLiteral("Roman 10cpi") : QStringLiteral("Roman 17cpi"));
     EXPECT_DOUBLE_EQ(printer->fontSize(), 8);
     EXPECT_EQ(orientationSeen, 2);
+    EXPECT_EQ(QFontInfo(printer->currentFont()).family(), QStringLiteral("Liberation Mono"));
   }
   // The name is compared with its letter case.
   writeLines(prn, report(3, 80));
