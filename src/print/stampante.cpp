@@ -55,9 +55,11 @@ QtPrinter::QtPrinter(const QString &printerName) {
                            : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
+QtPrinter::QtPrinter(NoSystemPrinter)
+    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+
 std::unique_ptr<QtPrinter> QtPrinter::pdf(const std::filesystem::path &pdfFile) {
-  auto p = std::unique_ptr<QtPrinter>(new QtPrinter(QString()));
-  p->printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  auto p = std::unique_ptr<QtPrinter>(new QtPrinter(NoSystemPrinter{}));
   p->printer_->setOutputFormat(QPrinter::PdfFormat);
   p->printer_->setOutputFileName(QString::fromStdString(pdfFile.string()));
   // An A4 sheet with the narrow margins of an office printer's printable area.

@@ -79,6 +79,8 @@ public:
   QFont currentFont() const;
 
 private:
+  struct NoSystemPrinter {};
+  explicit QtPrinter(NoSystemPrinter);
   bool begin();
 
   std::unique_ptr<QPrinter> printer_;
