@@ -1,6 +1,7 @@
 #include "fonte_prova.h"
 #include "print/cp1252.h"
 #include "print/rapporto.h"
+#include "print/recordset_source.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -196,4 +197,25 @@ TEST(Rapporto, NumberFormsRoundHalfAwayFromZero) {
   EXPECT_EQ(TestoValore(jet::toDateTime({1899, 12, 30, 8, 0, 0})), "08:00:00");
   EXPECT_EQ(TestoValore(2.5), "2,5");
   EXPECT_EQ(TestoValore(jet::Bytes{0x01, 0xAB}), "0x01ab");
+}
+
+TEST(Rapporto, TheGridsRecordsetInItsOrderAndBackOnItsRow) {
+  data::Recordset rs({{"ID", 3, 4}, {"Nome", 202, 30}, {"Data", 7, 8}});
+  rs.appendLoadedRow(1, {int32_t{3}, "VERDI", date(2026, 1, 2)});
+  rs.appendLoadedRow(2, {int32_t{1}, "ROSSI", jet::Value()});
+  rs.appendLoadedRow(3, {int32_t{2}, jet::Value(), date(2025, 12, 31)});
+  rs.finishLoading();
+  rs.Sort(0); // the grid ordered on ID
+  ASSERT_TRUE(rs.setAbsolutePosition(2).isOk());
+  RecordsetSource src(rs);
+  auto text = ComponiRapporto(src, "CLIENTI");
+  ASSERT_TRUE(text.isOk());
+  EXPECT_EQ(*text, head("CLIENTI", "ID   " + pad("Nome", 20) + "Data     ") + "   1 " +
+                       pad("ROSSI", 20) + "__/__/____ \r\n" + "   2 " + pad("_", 20) +
+                       "31/12/2025 \r\n" + "   3 " + pad("VERDI", 20) + "02/01/2026 \r\n");
+  EXPECT_EQ(rs.AbsolutePosition(), 2);
+  rs.MoveLast();
+  rs.MoveNext();
+  ASSERT_TRUE(ComponiRapporto(src, "CLIENTI").isOk());
+  EXPECT_TRUE(rs.isEOF());
 }
