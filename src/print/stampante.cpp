@@ -142,6 +142,7 @@ bool QtPrinter::begin() {
   painter_->setPen(Qt::black);
   QFontMetricsF fm(f, printer_.get());
   pitch_ = fm.lineSpacing();
+  ascent_ = fm.ascent();
   const double height = printer_->pageLayout().paintRectPixels(printer_->resolution()).height();
   if (maxLines_ > 0)
     pitch_ = std::min(pitch_, height / maxLines_);
@@ -158,8 +159,7 @@ bool QtPrinter::printLine(const QString &text) {
       return false;
     y_ = 0;
   }
-  QFontMetricsF fm(painter_->font(), printer_.get());
-  painter_->drawText(QPointF(0, y_ + fm.ascent()), text);
+  painter_->drawText(QPointF(0, y_ + ascent_), text);
   y_ += pitch_;
   return painter_->isActive();
 }

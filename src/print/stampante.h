@@ -91,6 +91,7 @@ private:
   int maxLines_ = 0;
   double y_ = 0;      // top of the next line, device pixels
   double pitch_ = 0;  // line pitch of the open document
+  double ascent_ = 0; // baseline below the top of a line
   QString pdfTarget_; // where a PDF goes once the document ends
 };
 
