@@ -94,7 +94,7 @@ int CalcolaPagine(Printer &printer, StatoAnteprima &stato) {
   const int32_t h = printer.pageHeight();
   const int p = linesPerPage(h, s) - stato.RigheRiservate;
   if (p <= 0) {
-    stato.TotalePagine = 0; // no line fits: shown as "?"
+    stato.TotalePagine = -1; // no line fits: no total, shown as "?"
     return p;
   }
   stato.TotalePagine = std::ceil(static_cast<double>(stato.RigheTotali) / p);
@@ -103,7 +103,7 @@ int CalcolaPagine(Printer &printer, StatoAnteprima &stato) {
 
 QString DidascaliaPagine(const StatoAnteprima &stato) {
   const QString total =
-      stato.TotalePagine > 0 ? QString::number(stato.TotalePagine, 'f', 0) : QStringLiteral("?");
+      stato.TotalePagine >= 0 ? QString::number(stato.TotalePagine, 'f', 0) : QStringLiteral("?");
   const int fill = std::max<int>(0, 4 - static_cast<int>(total.size()));
   return QStringLiteral(" Totale Pagine ") + QString(fill, QLatin1Char(' ')) + total +
          QStringLiteral(" ");

@@ -15,7 +15,7 @@ struct StatoAnteprima {
   int RigheTotali = 0;
   int RigheRiservate = 0;
   int LarghezzaRighe = 0;
-  double TotalePagine = 0;
+  double TotalePagine = 0; // -1 where a page cannot hold one line
   int OrientamentoSalvato = 1;
 };
 StatoAnteprima &statoAnteprima();
