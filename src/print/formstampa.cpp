@@ -207,7 +207,9 @@ int FormStampa::tw(int twips) const {
 }
 
 void FormStampa::Form_Load() {
+  QApplication::setOverrideCursor(Qt::BusyCursor); // a long report takes a moment to lay out
   load_ = CaricaAnteprima();
+  QApplication::restoreOverrideCursor();
   Label2->setText(currentPrinter().deviceName());
 }
 
