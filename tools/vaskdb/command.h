@@ -29,5 +29,6 @@ jet::Result<std::unique_ptr<jet::Database>> openReadOnly(const std::string &path
 int runTables(const Args &args);
 int runSchema(const Args &args);
 int runExport(const Args &args);
+int runSql(const Args &args);
 
 } // namespace vaskdb

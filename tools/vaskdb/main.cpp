@@ -15,6 +15,10 @@ const Command kCommands[] = {
      runSchema},
     {"export", "FILE TABLE", "esporta la tabella in CSV (UTF-8, righe in ordine fisico)",
      runExport},
+    {"sql", "FILE [STATEMENT]",
+     "esegue un'istruzione SQL (SELECT stampa CSV, le altre il numero di righe); senza "
+     "istruzione legge le istruzioni dallo standard input, una per riga, in un'unica transazione",
+     runSql},
 };
 
 void printHelp() {
