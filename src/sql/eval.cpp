@@ -542,7 +542,11 @@ struct BetweenNode : Node {
     const Value &h = hi->eval(ctx, hs);
     if (v.isNull() || l.isNull() || h.isNull())
       return tmp = Value();
-    bool in = compareValues(*a, v, *lo, l) >= 0 && compareValues(*a, v, *hi, h) <= 0;
+    // The bounds may come in either order, as the Jet engine takes them.
+    bool swap = compareValues(*lo, l, *hi, h) > 0;
+    const Node &ln = swap ? *hi : *lo, &hn = swap ? *lo : *hi;
+    const Value &lv = swap ? h : l, &hv = swap ? l : h;
+    bool in = compareValues(*a, v, ln, lv) >= 0 && compareValues(*a, v, hn, hv) <= 0;
     return tmp = Value(in != negated);
   }
 };
@@ -934,6 +938,11 @@ private:
     }
     case Expr::Kind::Column: {
       const auto &cols = *scope_.columns;
+      if (scope_.constantsOnly)
+        raise(ErrorCode::NoSuchColumn, "Il nome '" + e.name +
+                                           "' non è un valore: nell'elenco VALUES vanno solo "
+                                           "valori costanti (posizione " +
+                                           std::to_string(e.pos) + ").");
       if (!e.qualifier.empty() && !textEquals(e.qualifier, scope_.table) &&
           !(!scope_.alias.empty() && textEquals(e.qualifier, scope_.alias)))
         raise(ErrorCode::NoSuchColumn, "Il campo '" + e.qualifier + "." + e.name +

@@ -431,7 +431,7 @@ Result<ExecResult> runInsert(Database &db, const InsertStmt &s, jet::DateTime no
       if (!targets)
         return targets.status();
       std::vector<ColumnDef> none;
-      Scope scope{table.name(), "", &none};
+      Scope scope{table.name(), "", &none, true};
       Row values;
       for (const auto &e : s.values) {
         auto c = compileExpr(*e, scope, now);
