@@ -230,6 +230,42 @@ Value arithmetic(const std::string &op, const Node &na, const Value &a0, const N
   return checkedDouble(r);
 }
 
+// Integers, currency and decimals as an exact decimal.
+jet::Decimal exactOf(const Value &v) {
+  if (v.is<jet::Decimal>())
+    return v.as<jet::Decimal>();
+  jet::Decimal d;
+  int64_t i = v.is<jet::Currency>() ? v.as<jet::Currency>().units : intOf(v);
+  d.scale = v.is<jet::Currency>() ? 4 : 0;
+  d.negative = i < 0;
+  d.magnitude = i < 0 ? 0 - static_cast<unsigned __int128>(static_cast<__int128>(i))
+                      : static_cast<unsigned __int128>(i);
+  return d;
+}
+
+// Exact comparison of two decimals; nullopt where bringing them to one scale would overflow.
+std::optional<int> compareExact(const Value &va, const Value &vb) {
+  jet::Decimal a = exactOf(va), b = exactOf(vb);
+  int scale = std::max(a.scale, b.scale);
+  auto up = [scale](jet::Decimal d) -> std::optional<unsigned __int128> {
+    unsigned __int128 m = d.magnitude;
+    for (int s = d.scale; s < scale; ++s) {
+      if (m > (~static_cast<unsigned __int128>(0)) / 10)
+        return std::nullopt;
+      m *= 10;
+    }
+    return m;
+  };
+  auto x = up(a), y = up(b);
+  if (!x || !y)
+    return std::nullopt;
+  bool na = a.negative && *x != 0, nb = b.negative && *y != 0;
+  if (na != nb)
+    return na ? -1 : 1;
+  int c = *x < *y ? -1 : *x > *y ? 1 : 0;
+  return na ? -c : c;
+}
+
 // Three-way comparison of two non-Null values, or a type mismatch.
 int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b) {
   size_t ka = a.storage().index(), kb = b.storage().index();
@@ -249,6 +285,11 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
       __int128 x = a.is<jet::Currency>() ? a.as<jet::Currency>().units : intOf(a) * 10000LL;
       __int128 y = b.is<jet::Currency>() ? b.as<jet::Currency>().units : intOf(b) * 10000LL;
       return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if ((ra == RDec || rb == RDec) && (ra == RDec || ra == RCur || integral(ra)) &&
+        (rb == RDec || rb == RCur || integral(rb))) {
+      if (auto c = compareExact(a, b))
+        return *c;
     }
     // As the expression service compares: a Double against a Currency is taken as a Currency,
     // a Double against a Single at the Single's precision.
