@@ -311,21 +311,23 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
     return x < y ? -1 : x > y ? 1 : 0;
   }
   // A text against a number or a date converts where it reads as one.
-  if (ka == 9 && rb != RNone) {
-    return -compareValues(nb, b, na, a);
-  }
-  if (kb == 9 && ra != RNone) {
-    const std::string &t = b.as<std::string>();
-    if (ra == RDate) {
+  if ((ka == 9 && rb != RNone) || (kb == 9 && ra != RNone)) {
+    bool textFirst = ka == 9;
+    const Value &num = textFirst ? b : a;
+    const std::string &t = (textFirst ? a : b).as<std::string>();
+    std::optional<int> c;
+    if (rankOf(num) == RDate) {
       if (auto d = parseItalianDate(t, true)) {
-        double x = a.as<jet::DateTime>().days;
-        return x < d->days ? -1 : x > d->days ? 1 : 0;
+        double x = num.as<jet::DateTime>().days;
+        c = x < d->days ? -1 : x > d->days ? 1 : 0;
       }
     } else if (auto d = parseNumber(t)) {
-      long double x = longDoubleOf(a);
-      return x < *d ? -1 : x > *d ? 1 : 0;
+      long double x = longDoubleOf(num);
+      c = x < *d ? -1 : x > *d ? 1 : 0;
     }
-    mismatch(na, a, nb, b, "confrontato con");
+    if (!c)
+      mismatch(na, a, nb, b, "confrontato con");
+    return textFirst ? -*c : *c;
   }
   if (ka == 10 && kb == 10) {
     const auto &x = a.as<jet::Bytes>(), &y = b.as<jet::Bytes>();
@@ -1119,8 +1121,7 @@ private:
     if (!l.typeKnown || !r.typeKnown) {
       return;
     }
-    auto t = [](ColumnType c) { return c; };
-    ColumnType a = t(l.type.type), b = t(r.type.type);
+    ColumnType a = l.type.type, b = r.type.type;
     auto isInt = [](ColumnType c) {
       return c == ColumnType::Byte || c == ColumnType::Integer || c == ColumnType::Long ||
              c == ColumnType::Boolean;

@@ -453,9 +453,9 @@ Result<std::vector<int>> insertTargets(const InsertStmt &s, const Table &t, size
   if (targets.size() != valueCount)
     return Status(ErrorCode::ValueCountMismatch,
                   "Il numero di valori della query e quello dei campi di destinazione non "
-                  "corrispondono (" +
-                      std::to_string(valueCount) + " valori, " + std::to_string(targets.size()) +
-                      " campi).");
+                  "corrispondono (valori: " +
+                      std::to_string(valueCount) + ", campi: " + std::to_string(targets.size()) +
+                      ").");
   return targets;
 }
 

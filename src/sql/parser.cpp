@@ -29,8 +29,16 @@ public:
     Statement st = parseOne();
     if (isSymbol(";"))
       ++i_;
-    if (peek().kind != TokenKind::End)
-      fail("caratteri dopo la fine dell'istruzione: " + describe(peek()));
+    if (peek().kind != TokenKind::End) {
+      // After a complete expression another value most often means a missing operator, as in
+      // a text whose apostrophe was not doubled.
+      const Token &t = peek();
+      bool value = t.kind == TokenKind::Name || t.kind == TokenKind::QuotedName ||
+                   t.kind == TokenKind::Number || t.kind == TokenKind::String ||
+                   t.kind == TokenKind::Date;
+      fail(value ? "operatore mancante prima di " + describe(t)
+                 : "caratteri dopo la fine dell'istruzione: " + describe(t));
+    }
     return st;
   }
 
@@ -116,7 +124,6 @@ private:
     fail(std::string("atteso ") + what + " invece di " + describe(t));
   }
 
-  // A table name, optionally "name.name" is not allowed; a final owner qualifier is not Jet's.
   NamedPos tableName() { return name("il nome di una tabella"); }
 
   Statement parseOne() {
