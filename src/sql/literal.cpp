@@ -76,7 +76,7 @@ std::string literal(const jet::Value &v) {
 
 std::optional<std::string> equalsCondition(std::string_view name, const jet::Value &v) {
   auto n = quoteName(name);
-  if (!n)
+  if (!n || v.is<jet::Bytes>()) // binary values have no literal form
     return std::nullopt;
   if (v.isNull())
     return *n + " IS NULL";

@@ -20,7 +20,8 @@ std::string numberLiteral(double d);
 std::string dateLiteral(jet::DateTime d);
 // Any value as a literal; Null as "Null".
 std::string literal(const jet::Value &v);
-// "[name] = literal", or "[name] IS NULL" for a Null value.
+// "[name] = literal", or "[name] IS NULL" for a Null value; nullopt for a binary value or a
+// name that cannot be bracketed.
 std::optional<std::string> equalsCondition(std::string_view name, const jet::Value &v);
 
 } // namespace sql
