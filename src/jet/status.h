@@ -32,6 +32,8 @@ enum class ErrorCode : int {
   Syntax = 3075,               // SQL syntax error
   NoTransaction = 3034,        // commit or rollback without a transaction
   Unsupported = 3251,          // an operation the engine does not provide
+  NoCurrentRecord = 3021,      // BOF or EOF: no current row
+  Closed = 3704,               // operation on a closed object
   Internal = 3000,
   FieldNotUpdatable = 3113,    // a field that a statement may not change (an autonumber)
   UndefinedFunction = 3085,    // a function name the SQL dialect does not know

@@ -1,0 +1,298 @@
+#include "data/recordset.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <numeric>
+
+namespace data {
+
+namespace {
+
+jet::Status noCurrentRecord() {
+  return {jet::ErrorCode::NoCurrentRecord,
+          "BOF o EOF è True oppure il record corrente è stato eliminato. L'operazione richiesta "
+          "richiede un record corrente."};
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// Numeric view of a value for ordering; false where it is not a number.
+bool asNumber(const jet::Value &v, long double &out) {
+  const auto &s = v.storage();
+  switch (s.index()) {
+  case 1:
+    out = std::get<bool>(s) ? -1 : 0; // Jet's True is -1
+    return true;
+  case 2:
+    out = std::get<uint8_t>(s);
+    return true;
+  case 3:
+    out = std::get<int16_t>(s);
+    return true;
+  case 4:
+    out = std::get<int32_t>(s);
+    return true;
+  case 5:
+    out = std::get<jet::Currency>(s).units / 10000.0L;
+    return true;
+  case 6:
+    out = std::get<float>(s);
+    return true;
+  case 7:
+    out = std::get<double>(s);
+    return true;
+  case 8:
+    out = std::get<jet::DateTime>(s).days;
+    return true;
+  case 12: {
+    const auto &d = std::get<jet::Decimal>(s);
+    out = static_cast<long double>(d.magnitude) / std::pow(10.0L, d.scale);
+    if (d.negative)
+      out = -out;
+    return true;
+  }
+  }
+  return false;
+}
+
+// Case-insensitive ordering of UTF-8 text: ASCII letters fold; other bytes compare as they are.
+int compareText(const std::string &a, const std::string &b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb)
+      return ca < cb ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+} // namespace
+
+int compareForSort(const jet::Value &a, const jet::Value &b) {
+  if (a.isNull() || b.isNull())
+    return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
+  long double x, y;
+  if (asNumber(a, x) && asNumber(b, y))
+    return x < y ? -1 : x > y ? 1 : 0;
+  if (a.is<std::string>() && b.is<std::string>())
+    return compareText(a.as<std::string>(), b.as<std::string>());
+  if (a.is<jet::Bytes>() && b.is<jet::Bytes>())
+    return a.as<jet::Bytes>() < b.as<jet::Bytes>() ? -1 : (a == b ? 0 : 1);
+  if (a.is<jet::Guid>() && b.is<jet::Guid>())
+    return a.as<jet::Guid>() < b.as<jet::Guid>() ? -1 : (a == b ? 0 : 1);
+  // Mixed kinds: order by kind so the sort stays a strict weak order.
+  return a.storage().index() < b.storage().index() ? -1 : 1;
+}
+
+Recordset::Recordset(std::vector<Field> fields, LockType lock, std::shared_ptr<RowWriter> writer)
+    : fields_(std::move(fields)), lock_(lock), writer_(std::move(writer)) {}
+
+void Recordset::appendLoadedRow(RowId id, const std::vector<jet::Value> &values) {
+  uint32_t slot = rows_.append(values);
+  ids_.push_back(id);
+  order_.push_back(slot);
+}
+
+void Recordset::finishLoading() {
+  pos_ = 0;
+}
+
+void Recordset::Close() {
+  open_ = false;
+  rows_.clear();
+  ids_.clear();
+  order_.clear();
+  pending_.clear();
+  adding_ = false;
+}
+
+int Recordset::fieldIndex(std::string_view name) const {
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (equalsIgnoringCase(fields_[i].name, name))
+      return static_cast<int>(i);
+  return -1;
+}
+
+long Recordset::AbsolutePosition() const {
+  if (order_.empty())
+    return kPosUnknown;
+  if (pos_ < 0)
+    return kPosBOF;
+  if (pos_ >= RecordCount())
+    return kPosEOF;
+  return pos_ + 1;
+}
+
+jet::Status Recordset::setAbsolutePosition(long position) {
+  if (position < 1 || position > RecordCount())
+    return {jet::ErrorCode::OutOfRange, "Posizione del record non valida."};
+  pos_ = position - 1;
+  return {};
+}
+
+void Recordset::MoveFirst() {
+  pos_ = 0;
+}
+void Recordset::MoveLast() {
+  pos_ = order_.empty() ? 0 : RecordCount() - 1;
+}
+void Recordset::MoveNext() {
+  if (pos_ < RecordCount())
+    ++pos_;
+}
+void Recordset::MovePrevious() {
+  if (pos_ >= 0)
+    --pos_;
+}
+
+jet::Status Recordset::Move(long n) {
+  long target = pos_ + n;
+  if (target < -1 || target > RecordCount())
+    return noCurrentRecord();
+  pos_ = target;
+  return {};
+}
+
+jet::Status Recordset::requireCurrent() const {
+  if (!open_)
+    return {jet::ErrorCode::Closed, "Operazione non consentita se l'oggetto è chiuso."};
+  if (!adding_ && (isBOF() || isEOF()))
+    return noCurrentRecord();
+  return {};
+}
+
+jet::Status Recordset::requireUpdatable() const {
+  if (!updatable())
+    return {jet::ErrorCode::ReadOnly,
+            "Impossibile aggiornare. Il database o l'oggetto è di sola lettura."};
+  return {};
+}
+
+jet::Result<jet::Value> Recordset::value(int field) const {
+  JET_TRY(requireCurrent());
+  if (field < 0 || field >= fieldCount())
+    return jet::Status{jet::ErrorCode::NoSuchColumn,
+                       "Impossibile trovare l'elemento nell'insieme corrispondente al nome o al "
+                       "numero ordinale richiesto."};
+  if (adding_)
+    return pending_[field];
+  return rows_.field(order_[pos_], field);
+}
+
+jet::Result<jet::Value> Recordset::value(std::string_view name) const {
+  int i = fieldIndex(name);
+  if (i < 0)
+    return jet::Status{jet::ErrorCode::NoSuchColumn,
+                       "Impossibile trovare il campo '" + std::string(name) + "'."};
+  return value(i);
+}
+
+jet::Value Recordset::valueAt(long position, int field) const {
+  if (position < 0 || position >= RecordCount())
+    return {};
+  return rows_.field(order_[position], field);
+}
+
+std::vector<jet::Value> Recordset::rowAt(long position) const {
+  if (position < 0 || position >= RecordCount())
+    return {};
+  return rows_.row(order_[position]);
+}
+
+RowId Recordset::rowIdAt(long position) const {
+  return ids_[order_[position]];
+}
+
+jet::Status Recordset::setValue(int field, const jet::Value &v) {
+  JET_TRY(requireUpdatable());
+  JET_TRY(requireCurrent());
+  if (field < 0 || field >= fieldCount())
+    return {jet::ErrorCode::NoSuchColumn, "Campo inesistente."};
+  if (adding_) {
+    pending_[field] = v;
+    return {};
+  }
+  uint32_t slot = order_[pos_];
+  std::vector<jet::Value> row = rows_.row(slot);
+  row[field] = v;
+  RowId id = ids_[slot];
+  JET_TRY(writer_->updateRow(id, row));
+  ids_[slot] = id;
+  rows_.replace(slot, row);
+  return {};
+}
+
+jet::Status Recordset::AddNew() {
+  JET_TRY(requireUpdatable());
+  if (adding_)
+    return {};
+  pending_.assign(fields_.size(), jet::Value());
+  adding_ = true;
+  return {};
+}
+
+jet::Status Recordset::Update() {
+  if (!adding_)
+    return {};
+  auto id = writer_->insertRow(pending_);
+  if (!id)
+    return id.status(); // the new row stays pending so the caller can correct or cancel it
+  uint32_t slot = rows_.append(pending_);
+  ids_.push_back(*id);
+  order_.push_back(slot);
+  pos_ = RecordCount() - 1;
+  adding_ = false;
+  pending_.clear();
+  return {};
+}
+
+void Recordset::CancelUpdate() {
+  adding_ = false;
+  pending_.clear();
+}
+
+jet::Status Recordset::Delete() {
+  JET_TRY(requireUpdatable());
+  JET_TRY(requireCurrent());
+  if (adding_) {
+    CancelUpdate();
+    return {};
+  }
+  uint32_t slot = order_[pos_];
+  JET_TRY(writer_->deleteRow(ids_[slot]));
+  order_.erase(order_.begin() + pos_);
+  if (pos_ >= RecordCount() && pos_ > 0)
+    pos_ = RecordCount() - 1;
+  return {};
+}
+
+void Recordset::Sort(int field, bool ascending) {
+  if (field < 0 || field >= fieldCount())
+    return;
+  std::vector<jet::Value> keys(ids_.size());
+  for (uint32_t slot : order_)
+    keys[slot] = rows_.field(slot, field);
+  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+    int c = compareForSort(keys[a], keys[b]);
+    return ascending ? c < 0 : c > 0;
+  });
+  sortField_ = field;
+  sortAscending_ = ascending;
+  pos_ = 0;
+}
+
+size_t Recordset::memoryBytes() const {
+  return rows_.bytes() + ids_.capacity() * sizeof(RowId) + order_.capacity() * sizeof(uint32_t);
+}
+
+} // namespace data

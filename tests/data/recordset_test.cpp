@@ -1,0 +1,162 @@
+#include "data/recordset.h"
+
+#include <gtest/gtest.h>
+
+using namespace data;
+using jet::Value;
+
+namespace {
+
+// Records what reached the table; fails on demand.
+struct FakeWriter : RowWriter {
+  std::vector<std::vector<Value>> updated;
+  int deleted = 0;
+  bool fail = false;
+  RowId nextId = 100;
+  jet::Status updateRow(RowId &row, std::vector<Value> &values) override {
+    if (fail)
+      return {jet::ErrorCode::DuplicateKey, "chiave duplicata"};
+    updated.push_back(values);
+    row += 1000; // the row moved
+    return {};
+  }
+  jet::Result<RowId> insertRow(std::vector<Value> &values) override {
+    if (fail)
+      return jet::Status{jet::ErrorCode::RequiredNull, "campo obbligatorio"};
+    if (values[0].isNull())
+      values[0] = Value(int32_t(77)); // autonumber filled by the table
+    return nextId++;
+  }
+  jet::Status deleteRow(RowId) override {
+    if (fail)
+      return {jet::ErrorCode::RelationshipChildren, "righe collegate"};
+    ++deleted;
+    return {};
+  }
+};
+
+std::vector<Field> twoFields() {
+  return {{"ID", 3, 4, jet::ColumnType::Long}, {"Nome", 202, 50, jet::ColumnType::Text}};
+}
+
+} // namespace
+
+TEST(RowBuffer, KeepsEveryValueKindExactly) {
+  jet::Decimal dec;
+  dec.negative = true;
+  dec.scale = 4;
+  dec.magnitude = (static_cast<unsigned __int128>(1) << 95) + 12345;
+  jet::Guid g;
+  g.bytes[0] = 0xAB;
+  g.bytes[15] = 0x01;
+  std::vector<Value> row{Value(),
+                         Value(true),
+                         Value(uint8_t(255)),
+                         Value(int16_t(-32768)),
+                         Value(int32_t(2147483647)),
+                         Value(jet::Currency{-922337203685477580}),
+                         Value(-0.0f),
+                         Value(1e300),
+                         Value(jet::DateTime{-1.25}),
+                         Value(std::string("Città d'Ombra €")),
+                         Value(std::string(70000, 'x')),
+                         Value(jet::Bytes{0, 1, 2, 255}),
+                         Value(g),
+                         Value(dec)};
+  RowBuffer buf;
+  uint32_t a = buf.append(row);
+  uint32_t b = buf.append({Value(int32_t(1))});
+  EXPECT_EQ(buf.row(a), row);
+  for (size_t i = 0; i < row.size(); ++i)
+    EXPECT_EQ(buf.field(a, static_cast<int>(i)), row[i]) << i;
+  buf.replace(b, {Value(std::string("nuovo"))});
+  buf.compact();
+  EXPECT_EQ(buf.row(a), row);
+  EXPECT_EQ(buf.field(b, 0), Value(std::string("nuovo")));
+}
+
+TEST(Recordset, MovesAndPositionsAsAdoReportsThem) {
+  Recordset rs(twoFields());
+  rs.finishLoading();
+  EXPECT_TRUE(rs.isBOF());
+  EXPECT_TRUE(rs.isEOF());
+  EXPECT_EQ(rs.AbsolutePosition(), kPosUnknown);
+  EXPECT_EQ(rs.value(0).status().code(), jet::ErrorCode::NoCurrentRecord);
+
+  Recordset full(twoFields());
+  for (int i = 1; i <= 3; ++i)
+    full.appendLoadedRow(i, {Value(int32_t(i)), Value(std::string("r") + std::to_string(i))});
+  full.finishLoading();
+  EXPECT_EQ(full.AbsolutePosition(), 1);
+  full.MoveLast();
+  EXPECT_EQ(full.AbsolutePosition(), 3);
+  full.MoveNext();
+  EXPECT_TRUE(full.isEOF());
+  EXPECT_EQ(full.AbsolutePosition(), kPosEOF);
+  full.MoveFirst();
+  full.MovePrevious();
+  EXPECT_TRUE(full.isBOF());
+  EXPECT_FALSE(full.value("nome").isOk());
+  full.MoveNext();
+  EXPECT_EQ(*full.value("NOME"), Value(std::string("r1")));
+}
+
+TEST(Recordset, SortsNullsFirstAndTextIgnoringCase) {
+  Recordset rs(twoFields());
+  const char *names[] = {"beta", "Alfa", nullptr, "alfa", "Gamma"};
+  for (int i = 0; i < 5; ++i)
+    rs.appendLoadedRow(i, {Value(int32_t(i)), names[i] ? Value(std::string(names[i])) : Value()});
+  rs.finishLoading();
+  rs.Sort(1);
+  EXPECT_TRUE(rs.valueAt(0, 1).isNull());
+  EXPECT_EQ(rs.valueAt(1, 0), Value(int32_t(1))); // stable: "Alfa" before "alfa"
+  EXPECT_EQ(rs.valueAt(2, 0), Value(int32_t(3)));
+  EXPECT_EQ(rs.valueAt(4, 1), Value(std::string("Gamma")));
+  rs.Sort(0, false);
+  EXPECT_EQ(rs.valueAt(0, 0), Value(int32_t(4)));
+}
+
+TEST(Recordset, ReadOnlyRefusesEveryChange) {
+  Recordset rs(twoFields(), LockType::ReadOnly, std::make_shared<FakeWriter>());
+  rs.appendLoadedRow(1, {Value(int32_t(1)), Value("a")});
+  rs.finishLoading();
+  EXPECT_EQ(rs.setValue(1, Value("b")).code(), jet::ErrorCode::ReadOnly);
+  EXPECT_EQ(rs.AddNew().code(), jet::ErrorCode::ReadOnly);
+  EXPECT_EQ(rs.Delete().code(), jet::ErrorCode::ReadOnly);
+  EXPECT_EQ(*rs.value(1), Value("a"));
+}
+
+TEST(Recordset, WritesEachChangeAndKeepsTheCacheTrueOnFailure) {
+  auto writer = std::make_shared<FakeWriter>();
+  Recordset rs(twoFields(), LockType::Optimistic, writer);
+  rs.appendLoadedRow(1, {Value(int32_t(1)), Value("a")});
+  rs.appendLoadedRow(2, {Value(int32_t(2)), Value("b")});
+  rs.finishLoading();
+
+  ASSERT_TRUE(rs.setValue(1, Value("nuovo")).isOk());
+  EXPECT_EQ(writer->updated.size(), 1u);
+  EXPECT_EQ(rs.rowIdAt(0), 1001u); // the row's new location is kept
+  EXPECT_EQ(*rs.value(1), Value("nuovo"));
+
+  writer->fail = true;
+  EXPECT_FALSE(rs.setValue(1, Value("rifiutato")).isOk());
+  EXPECT_EQ(*rs.value(1), Value("nuovo"));
+
+  ASSERT_TRUE(rs.AddNew().isOk());
+  EXPECT_FALSE(rs.Update().isOk());
+  EXPECT_TRUE(rs.adding()); // still pending, nothing appended
+  EXPECT_EQ(rs.RecordCount(), 2);
+  writer->fail = false;
+  ASSERT_TRUE(rs.Update().isOk());
+  EXPECT_EQ(rs.RecordCount(), 3);
+  EXPECT_EQ(rs.AbsolutePosition(), 3);
+  EXPECT_EQ(*rs.value(0), Value(int32_t(77)));
+
+  writer->fail = true;
+  EXPECT_FALSE(rs.Delete().isOk());
+  EXPECT_EQ(rs.RecordCount(), 3);
+  writer->fail = false;
+  ASSERT_TRUE(rs.Delete().isOk());
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.AbsolutePosition(), 2); // the last row went: the new last is current
+}
