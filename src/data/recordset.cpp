@@ -109,11 +109,20 @@ void Recordset::finishLoading() {
 
 void Recordset::Close() {
   open_ = false;
+  pos_ = 0;
   rows_.clear();
   ids_.clear();
   order_.clear();
   pending_.clear();
   adding_ = false;
+  notify(RecordsetChange::Closed, 0);
+}
+
+void Recordset::moveTo(long position) {
+  if (position == pos_)
+    return;
+  pos_ = position;
+  notify(RecordsetChange::Moved, pos_);
 }
 
 int Recordset::fieldIndex(std::string_view name) const {
@@ -136,30 +145,30 @@ long Recordset::AbsolutePosition() const {
 jet::Status Recordset::setAbsolutePosition(long position) {
   if (position < 1 || position > RecordCount())
     return {jet::ErrorCode::OutOfRange, "Posizione del record non valida."};
-  pos_ = position - 1;
+  moveTo(position - 1);
   return {};
 }
 
 void Recordset::MoveFirst() {
-  pos_ = 0;
+  moveTo(0);
 }
 void Recordset::MoveLast() {
-  pos_ = order_.empty() ? 0 : RecordCount() - 1;
+  moveTo(order_.empty() ? 0 : RecordCount() - 1);
 }
 void Recordset::MoveNext() {
   if (pos_ < RecordCount())
-    ++pos_;
+    moveTo(pos_ + 1);
 }
 void Recordset::MovePrevious() {
   if (pos_ >= 0)
-    --pos_;
+    moveTo(pos_ - 1);
 }
 
 jet::Status Recordset::Move(long n) {
   long target = pos_ + n;
   if (target < -1 || target > RecordCount())
     return noCurrentRecord();
-  pos_ = target;
+  moveTo(target);
   return {};
 }
 
@@ -220,6 +229,7 @@ jet::Status Recordset::setValue(int field, const jet::Value &v) {
     return {jet::ErrorCode::NoSuchColumn, "Campo inesistente."};
   if (adding_) {
     pending_[field] = v;
+    notify(RecordsetChange::Pending, RecordCount());
     return {};
   }
   uint32_t slot = order_[pos_];
@@ -229,6 +239,7 @@ jet::Status Recordset::setValue(int field, const jet::Value &v) {
   JET_TRY(writer_->updateRow(id, row));
   ids_[slot] = id;
   rows_.replace(slot, row);
+  notify(RecordsetChange::RowChanged, pos_);
   return {};
 }
 
@@ -238,6 +249,7 @@ jet::Status Recordset::AddNew() {
     return {};
   pending_.assign(fields_.size(), jet::Value());
   adding_ = true;
+  notify(RecordsetChange::Pending, RecordCount());
   return {};
 }
 
@@ -253,12 +265,16 @@ jet::Status Recordset::Update() {
   pos_ = RecordCount() - 1;
   adding_ = false;
   pending_.clear();
+  notify(RecordsetChange::RowInserted, pos_);
   return {};
 }
 
 void Recordset::CancelUpdate() {
+  if (!adding_)
+    return;
   adding_ = false;
   pending_.clear();
+  notify(RecordsetChange::Pending, RecordCount());
 }
 
 jet::Status Recordset::Delete() {
@@ -270,9 +286,11 @@ jet::Status Recordset::Delete() {
   }
   uint32_t slot = order_[pos_];
   JET_TRY(writer_->deleteRow(ids_[slot]));
+  long gone = pos_;
   order_.erase(order_.begin() + pos_);
   if (pos_ >= RecordCount() && pos_ > 0)
     pos_ = RecordCount() - 1;
+  notify(RecordsetChange::RowDeleted, gone);
   return {};
 }
 
@@ -289,6 +307,7 @@ void Recordset::Sort(int field, bool ascending) {
   sortField_ = field;
   sortAscending_ = ascending;
   pos_ = 0;
+  notify(RecordsetChange::Reordered, 0);
 }
 
 size_t Recordset::memoryBytes() const {

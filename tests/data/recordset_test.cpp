@@ -160,3 +160,37 @@ TEST(Recordset, WritesEachChangeAndKeepsTheCacheTrueOnFailure) {
   EXPECT_EQ(rs.RecordCount(), 2);
   EXPECT_EQ(rs.AbsolutePosition(), 2); // the last row went: the new last is current
 }
+
+TEST(Recordset, TellsItsListenerOfMovesAndChanges) {
+  auto writer = std::make_shared<FakeWriter>();
+  Recordset rs(twoFields(), LockType::Optimistic, writer);
+  for (int i = 1; i <= 3; ++i)
+    rs.appendLoadedRow(i, {Value(int32_t(i)), Value("x")});
+  rs.finishLoading();
+  std::vector<std::pair<RecordsetChange, long>> seen;
+  rs.setListener([&](RecordsetChange c, long p) { seen.push_back({c, p}); });
+
+  rs.MoveFirst(); // already there: nothing to tell
+  rs.MoveNext();
+  rs.MoveLast();
+  rs.MoveNext();
+  ASSERT_TRUE(rs.setAbsolutePosition(2).isOk());
+  using C = RecordsetChange;
+  std::vector<std::pair<C, long>> moves{{C::Moved, 1}, {C::Moved, 2}, {C::Moved, 3}, {C::Moved, 1}};
+  EXPECT_EQ(seen, moves);
+
+  seen.clear();
+  ASSERT_TRUE(rs.setValue(1, Value("y")).isOk());
+  writer->fail = true;
+  EXPECT_FALSE(rs.setValue(1, Value("z")).isOk()); // a refused write tells nothing
+  writer->fail = false;
+  ASSERT_TRUE(rs.AddNew().isOk());
+  ASSERT_TRUE(rs.setValue(1, Value("nuovo")).isOk());
+  ASSERT_TRUE(rs.Update().isOk());
+  ASSERT_TRUE(rs.Delete().isOk());
+  rs.Sort(0);
+  std::vector<std::pair<C, long>> changes{{C::RowChanged, 1}, {C::Pending, 3},
+                                          {C::Pending, 3},    {C::RowInserted, 3},
+                                          {C::RowDeleted, 3}, {C::Reordered, 0}};
+  EXPECT_EQ(seen, changes);
+}
