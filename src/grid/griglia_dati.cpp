@@ -73,6 +73,9 @@ GrigliaDati::GrigliaDati(QWidget *parent) : QWidget(parent) {
 }
 
 GrigliaDati::~GrigliaDati() {
+  // The view asks the model for headers while it goes: it must go while the recordset is here.
+  delete vista_;
+  vista_ = nullptr;
   if (rs_)
     rs_->setListener(nullptr);
 }
@@ -310,10 +313,6 @@ void GrigliaDati::setCol(int colonna) {
 
 // ---------------------------------------------------------------- keys
 
-bool GrigliaDati::giaSegnalato(QKeyEvent *e) {
-  return e == tastoSegnalato_;
-}
-
 GrigliaDati::EsitoTasto GrigliaDati::segnalaTasto(QKeyEvent *e, QObject *destinatario) {
   int codice = codiceTasto(e->key(), e->modifiers());
   if (codice == 0)
@@ -346,10 +345,14 @@ GrigliaDati::EsitoTasto GrigliaDati::segnalaTasto(QKeyEvent *e, QObject *destina
   else if (k == Qt::Key_Space)
     testo = " ";
   QKeyEvent nuovo(QEvent::KeyPress, k, mods, testo);
-  tastoSegnalato_ = &nuovo;
+  QKeyEvent *precedente = sostituto_;
+  sostituto_ = &nuovo;
   QCoreApplication::sendEvent(destinatario, &nuovo);
-  if (vivo)
-    tastoSegnalato_ = nullptr;
+  if (vivo) {
+    sostituto_ = precedente;
+    if (tastoSegnalato_ == &nuovo)
+      tastoSegnalato_ = nullptr;
+  }
   return EsitoTasto::Sostituito;
 }
 

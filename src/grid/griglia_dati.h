@@ -121,7 +121,7 @@ private:
   enum class EsitoTasto { Passa, Inghiottito, Sostituito };
   // Raises TastoGiu for a key; on Sostituito the replacement has already been delivered.
   EsitoTasto segnalaTasto(QKeyEvent *e, QObject *destinatario);
-  bool giaSegnalato(QKeyEvent *e);
+  bool sostituto(QKeyEvent *e) const { return e == sostituto_; }
 
   // Writes a typed text or a value into a cell, the new-row line included; false when nothing
   // was written (refused, cancelled or unchanged text is true).
@@ -163,7 +163,10 @@ private:
   jet::Status ultimoErrore_;
   // A heading click keeps the current record: the reorder must not move the cursor first.
   bool tieniCorrente_ = false;
+  // A key an editor passed on to the view, already reported; and a replacement key being
+  // delivered, which is not reported again.
   QKeyEvent *tastoSegnalato_ = nullptr;
+  QKeyEvent *sostituto_ = nullptr;
 };
 
 } // namespace grid

@@ -214,8 +214,7 @@ QWidget *DelegatoGriglia::createEditor(QWidget *parent, const QStyleOptionViewIt
   } else {
     auto *e = new QLineEdit(parent);
     e->setFrame(false);
-    if (data::isTextAdoType(f.type) && f.definedSize > 0 && f.definedSize < 32768)
-      e->setMaxLength(static_cast<int>(f.definedSize));
+    // No length limit here: a longer text is refused with a message instead of being cut.
     if (numerico(f.type))
       e->setAlignment(Qt::AlignRight);
     w = e;
@@ -264,7 +263,7 @@ void DelegatoGriglia::updateEditorGeometry(QWidget *editor, const QStyleOptionVi
 bool DelegatoGriglia::eventFilter(QObject *obj, QEvent *ev) {
   if (ev->type() == QEvent::KeyPress) {
     auto *k = static_cast<QKeyEvent *>(ev);
-    if (!g_->giaSegnalato(k)) {
+    if (!g_->sostituto(k)) {
       QPointer<GrigliaDati> vivo(g_);
       auto esito = g_->segnalaTasto(k, obj);
       if (esito != GrigliaDati::EsitoTasto::Passa)
@@ -297,6 +296,9 @@ VistaGriglia::VistaGriglia(GrigliaDati *griglia) : QTableView(griglia), g_(grigl
   h->setDefaultAlignment(Qt::AlignCenter);
   h->setSectionResizeMode(QHeaderView::Interactive);
   h->setHighlightSections(true);
+  // A heading click orders the rows; it does not select the column or move the cursor.
+  disconnect(h, &QHeaderView::sectionPressed, this, nullptr);
+  disconnect(h, &QHeaderView::sectionEntered, this, nullptr);
 }
 
 void VistaGriglia::terminaModifica(bool mantieni) {
@@ -309,7 +311,9 @@ void VistaGriglia::terminaModifica(bool mantieni) {
 }
 
 void VistaGriglia::keyPressEvent(QKeyEvent *e) {
-  if (g_->giaSegnalato(e) && state() == EditingState) {
+  if (g_->sostituto(e)) {
+    // a replacement key: reported as the key it replaced
+  } else if (e == g_->tastoSegnalato_ && state() == EditingState) {
     g_->tastoSegnalato_ = nullptr; // passed on by the editor, already reported
   } else {
     QPointer<VistaGriglia> vivo(this);
