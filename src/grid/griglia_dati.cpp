@@ -129,6 +129,8 @@ void GrigliaDati::CaricaRecordset(std::shared_ptr<data::Recordset> rs) {
     riga_ = 0;
   }
   sincronizzando_ = false;
+  vistaInAttesa_ = false;
+  rigaMostrata_ = riga_;
   modello_->selettoreCambiato(-1, riga_);
   auto *h = vista_->horizontalHeader();
   if (rs_ && rs_->sortField() >= 0) {
@@ -298,11 +300,15 @@ void GrigliaDati::setColoreTesto(uint32_t colore) {
 }
 
 void GrigliaDati::setRow(int riga) {
+  if (vistaInAttesa_)
+    allineaVista();
   if (riga >= 0 && riga < modello_->rowCount())
     vista_->setCurrentIndex(modello_->index(riga, std::max(0, colonna_)));
 }
 
 void GrigliaDati::setCol(int colonna) {
+  if (vistaInAttesa_)
+    allineaVista();
   if (colonna < 0 || colonna >= modello_->columnCount())
     return;
   if (riga_ >= 0)
@@ -557,17 +563,35 @@ void GrigliaDati::seguiRecordset(bool forza) {
   if (!forza && target == riga_)
     return;
   const long prima = riga_;
-  const int colonna = std::clamp(colonna_, 0, std::max(0, modello_->columnCount() - 1));
-  sincronizzando_ = true;
-  auto *sel = vista_->selectionModel();
-  if (target >= 0 && modello_->columnCount() > 0)
-    sel->setCurrentIndex(modello_->index(target, colonna), QItemSelectionModel::ClearAndSelect);
-  else
-    sel->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
-  sincronizzando_ = false;
   riga_ = target;
-  modello_->selettoreCambiato(static_cast<int>(prima), target);
-  emit CambioRiga(prima, colonna);
+  // The view catches up once per turn of the event loop (or before it next acts): a program
+  // walking the recordset, as the report does, pays for the move, not for a repaint per row.
+  if (forza) {
+    allineaVista(); // after a change of rows the view must agree at once
+  } else if (!vistaInAttesa_) {
+    vistaInAttesa_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { allineaVista(); }, Qt::QueuedConnection);
+  }
+  emit CambioRiga(prima, std::clamp(colonna_, 0, std::max(0, modello_->columnCount() - 1)));
+}
+
+void GrigliaDati::allineaVista() {
+  vistaInAttesa_ = false;
+  const int target = riga_;
+  const int colonna = std::clamp(colonna_, 0, std::max(0, modello_->columnCount() - 1));
+  const QModelIndex cur = vista_->currentIndex();
+  if (!(cur.isValid() && cur.row() == target) || (target < 0 && cur.isValid())) {
+    sincronizzando_ = true;
+    auto *sel = vista_->selectionModel();
+    if (target >= 0 && target < modello_->rowCount() && modello_->columnCount() > 0)
+      sel->setCurrentIndex(modello_->index(target, colonna), QItemSelectionModel::ClearAndSelect);
+    else
+      sel->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+    sincronizzando_ = false;
+  }
+  modello_->selettoreCambiato(rigaMostrata_, target);
+  rigaMostrata_ = target;
 }
 
 void GrigliaDati::suCorrenteCambiata(int riga, int colonna, int colonnaPrecedente) {
@@ -581,7 +605,8 @@ void GrigliaDati::suCorrenteCambiata(int riga, int colonna, int colonnaPrecedent
     rs_->CancelUpdate();
   riga_ = riga;
   posizionaRecordset(riga);
-  modello_->selettoreCambiato(static_cast<int>(prima), riga);
+  modello_->selettoreCambiato(rigaMostrata_, riga);
+  rigaMostrata_ = riga;
   emit CambioRiga(prima, colonnaPrecedente < 0 ? colonna_ : colonnaPrecedente);
 }
 

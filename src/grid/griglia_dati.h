@@ -135,6 +135,7 @@ private:
   // Puts the view's cursor where the recordset's current row is.
   void seguiRecordset(bool forza);
   void posizionaRecordset(int riga);
+  void allineaVista();
   void adattaColonne();
   void aggiornaAltezzaRighe();
   void riferisci(const jet::Status &st);
@@ -153,6 +154,8 @@ private:
   int riga_ = -1;
   int colonna_ = 0;
   bool sincronizzando_ = false;
+  bool vistaInAttesa_ = false;
+  int rigaMostrata_ = -1; // the row the view shows as current
   bool consentiModifica_ = true;
   bool consentiInserimento_ = true;
   bool consentiCancellazione_ = true;

@@ -301,6 +301,12 @@ VistaGriglia::VistaGriglia(GrigliaDati *griglia) : QTableView(griglia), g_(grigl
   disconnect(h, &QHeaderView::sectionEntered, this, nullptr);
 }
 
+void VistaGriglia::mousePressEvent(QMouseEvent *e) {
+  if (g_->vistaInAttesa_)
+    g_->allineaVista();
+  QTableView::mousePressEvent(e);
+}
+
 void VistaGriglia::terminaModifica(bool mantieni) {
   QWidget *ed = g_->delegato_->editorAperto();
   if (!ed || state() != EditingState)
@@ -311,6 +317,8 @@ void VistaGriglia::terminaModifica(bool mantieni) {
 }
 
 void VistaGriglia::keyPressEvent(QKeyEvent *e) {
+  if (g_->vistaInAttesa_)
+    g_->allineaVista();
   if (g_->sostituto(e)) {
     // a replacement key: reported as the key it replaced
   } else if (e == g_->tastoSegnalato_ && state() == EditingState) {
@@ -360,6 +368,8 @@ void VistaGriglia::azioneTasto(QKeyEvent *e) {
 }
 
 QModelIndex VistaGriglia::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (g_->vistaInAttesa_)
+    g_->allineaVista();
   if (action != MoveHome && action != MoveEnd)
     return QTableView::moveCursor(action, modifiers);
   // Home and End go to the first and last row in the same column; with Ctrl, to the first and

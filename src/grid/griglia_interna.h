@@ -74,6 +74,7 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
   void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
   void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

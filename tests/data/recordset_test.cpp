@@ -194,3 +194,30 @@ TEST(Recordset, TellsItsListenerOfMovesAndChanges) {
                                           {C::RowDeleted, 3}, {C::Reordered, 0}};
   EXPECT_EQ(seen, changes);
 }
+
+TEST(Recordset, SortAgreesWithCompareForSortAndIsStableOnEveryKindOfColumn) {
+  // Numbers, texts (with case and accents) and a column that mixes kinds, each with Nulls.
+  std::vector<Field> f{{"N", 5, 8, jet::ColumnType::Double},
+                       {"T", 202, 20, jet::ColumnType::Text},
+                       {"M", 202, 20, jet::ColumnType::Text}};
+  const char *texts[] = {"beta", "Alfa", "alfa", "Città", "città", "b", "", "ALFA"};
+  for (int field = 0; field < 3; ++field) {
+    for (bool asc : {true, false}) {
+      Recordset rs(f);
+      for (int i = 0; i < 200; ++i) {
+        Value n = i % 11 == 0 ? Value() : Value(double((i * 37) % 13) - 6);
+        Value t = i % 9 == 0 ? Value() : Value(texts[(i * 7) % 8]);
+        Value m = i % 3 == 0 ? Value(int32_t(i % 5)) : (i % 3 == 1 ? Value(texts[i % 8]) : Value());
+        rs.appendLoadedRow(i, {n, t, m});
+      }
+      rs.finishLoading();
+      rs.Sort(field, asc);
+      for (long p = 1; p < rs.RecordCount(); ++p) {
+        int c = compareForSort(rs.valueAt(p - 1, field), rs.valueAt(p, field));
+        ASSERT_TRUE(asc ? c <= 0 : c >= 0) << field << " at " << p;
+        if (c == 0) // equal keys keep the order they were loaded in
+          ASSERT_LT(rs.rowIdAt(p - 1), rs.rowIdAt(p)) << field << " at " << p;
+      }
+    }
+  }
+}

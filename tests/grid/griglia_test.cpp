@@ -425,7 +425,10 @@ TEST_F(Griglia, CurrentRowIsTheRecordsetsCurrentRecordBothWays) {
   // Moving the recordset moves the grid.
   rs->MoveFirst();
   EXPECT_EQ(g->row(), 0);
+  QApplication::processEvents(); // the view itself catches up when the loop turns
   EXPECT_EQ(v()->currentIndex().row(), 0);
+  EXPECT_EQ(m()->headerData(0, Qt::Vertical).toString(), QString(QChar(0x25B6)));
+  EXPECT_EQ(m()->headerData(2, Qt::Vertical).toString(), "");
   EXPECT_EQ(g->ColonnaCorrente(), kNome);
   EXPECT_EQ(cambi.size(), 3u);
   EXPECT_EQ(cambi.back(), 2);
