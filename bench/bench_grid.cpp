@@ -100,7 +100,7 @@ void intesta(grid::GrigliaDati &g) {
 int demo(QApplication &app) {
   grid::GrigliaDati g;
   g.setWindowTitle("Vask - griglia");
-  g.CaricaRecordset(recordset(40));
+  g.CaricaRecordset(recordset(12));
   g.CampoChiave("id");
   g.OrdinaSu("ID");
   QFont f = g.FontGriglia();

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <gtest/gtest.h>
 
@@ -475,4 +476,52 @@ TEST_F(Griglia, TestoCellaAndEditInCorso) {
   EXPECT_EQ(writer->updated.back()[kNome], Value("Azzurri"));
   g->setEditInCorso(true); // the grid is always ready: nothing opens
   EXPECT_FALSE(g->EditInCorso());
+}
+
+TEST_F(Griglia, DisplaySettingsAndMemoEditing) {
+  g->setColoreSfondo(16777215);
+  g->setColoreTesto(0x80000008); // system colour 8, window text
+  EXPECT_EQ(v()->palette().color(QPalette::Base), QColor(255, 255, 255));
+  EXPECT_EQ(v()->palette().color(QPalette::Text), g->palette().color(QPalette::Text));
+  g->setColoreSfondo(0x00FF0000); // Windows order: blue in the high byte
+  EXPECT_EQ(v()->palette().color(QPalette::Base), QColor(0, 0, 255));
+  g->setStileLinee(0);
+  EXPECT_FALSE(v()->showGrid());
+  g->setStileLinee(3);
+  EXPECT_TRUE(v()->showGrid());
+  g->setSelettoriRecord(false);
+  EXPECT_FALSE(v()->verticalHeader()->isVisible());
+  int alta = v()->verticalHeader()->defaultSectionSize();
+  QFont f = g->FontGriglia();
+  f.setBold(true);
+  f.setPointSize(f.pointSize() + 6);
+  g->setFontGriglia(f);
+  EXPECT_TRUE(g->FontGriglia().bold());
+  EXPECT_GT(v()->verticalHeader()->defaultSectionSize(), alta);
+
+  g->setConsentiInserimento(false);
+  EXPECT_EQ(m()->rowCount(), 3);
+  g->setConsentiInserimento(true);
+  EXPECT_EQ(m()->rowCount(), 4);
+  g->setConsentiModifica(false);
+  EXPECT_FALSE(m()->index(0, kNome).flags() & Qt::ItemIsEditable);
+  EXPECT_TRUE(m()->index(3, kNome).flags() & Qt::ItemIsEditable); // the new-row line still is
+  g->setConsentiModifica(true);
+  g->setConsentiCancellazione(false);
+  int eventi = 0;
+  QObject::connect(g.get(), &GrigliaDati::PrimaCancellazione, [&](bool &) { ++eventi; });
+  v()->selectRow(0);
+  tasto(v(), Qt::Key_Delete);
+  EXPECT_EQ(eventi, 0);
+  EXPECT_EQ(rs->RecordCount(), 3);
+
+  // A memo is edited over several lines and keeps CR LF line ends.
+  vai(1, kNote);
+  v()->edit(m()->index(1, kNote));
+  auto *ed = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget());
+  ASSERT_NE(ed, nullptr);
+  ed->setPlainText("prima\nseconda");
+  g->setEditInCorso(false);
+  EXPECT_EQ(writer->updated.back()[kNote], Value("prima\r\nseconda"));
+  EXPECT_EQ(cella(1, kNote), QString("prima") + QChar(0x21B5) + "seconda"); // shown on one line
 }
