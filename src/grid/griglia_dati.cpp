@@ -426,12 +426,16 @@ bool GrigliaDati::scriviValore(int riga, int colonna, const jet::Value &v, const
   } else {
     if (riga < 0 || riga >= rs->RecordCount() || !consentiModifica_)
       return false;
-    if (riga != rs->currentIndex()) {
-      sincronizzando_ = true;
+    // An editor left open on another row (the cursor moved on) writes into its own row, and
+    // the recordset goes back to the grid's current row.
+    const long corrente = rs->currentIndex();
+    sincronizzando_ = true;
+    if (riga != corrente)
       rs->setAbsolutePosition(riga + 1);
-      sincronizzando_ = false;
-    }
     jet::Status st = rs->setValue(colonna, v);
+    if (riga != corrente)
+      posizionaRecordset(riga_);
+    sincronizzando_ = false;
     if (!st) {
       esitoModifica_ = EsitoModifica::Rifiutata;
       riferisci(conNota(st, "Il valore \"" + testo.toStdString() + "\" del campo " + nome +
