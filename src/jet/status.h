@@ -35,6 +35,14 @@ enum class ErrorCode : int {
   NoCurrentRecord = 3021,      // BOF or EOF: no current row
   Closed = 3704,               // operation on a closed object
   Internal = 3000,
+  FieldNotUpdatable = 3113,    // a field that a statement may not change (an autonumber)
+  UndefinedFunction = 3085,    // a function name the SQL dialect does not know
+  ValueCountMismatch = 3346,   // an INSERT with more or fewer values than destination fields
+  DuplicateDestination = 3067, // the same field named twice as a destination
+  Overflow = 6,                // an arithmetic result outside every numeric type
+  DivisionByZero = 11,
+  InvalidArgument = 5,   // a function argument outside what the function accepts
+  DuplicateField = 3191, // a table definition naming the same field twice
 };
 
 class Status {

@@ -1,0 +1,127 @@
+#include "data/engine_storage.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace data {
+
+namespace {
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+jet::Status notYet() {
+  return {jet::ErrorCode::Unsupported,
+          "Operazione non disponibile: il database è aperto in sola lettura."};
+}
+
+class EngineCursor : public sql::Cursor {
+public:
+  explicit EngineCursor(jet::Result<jet::TableCursor> c) : cursor_(std::move(c)) {}
+  jet::Result<bool> next(sql::RowId &id, sql::Row &values) override {
+    if (!cursor_)
+      return cursor_.status();
+    auto more = cursor_->next();
+    if (!more || !*more)
+      return more;
+    JET_TRY(cursor_->read(values));
+    id = toRowId(cursor_->location());
+    return true;
+  }
+
+private:
+  jet::Result<jet::TableCursor> cursor_;
+};
+
+class EngineTable : public sql::Table {
+public:
+  EngineTable(jet::Database &db, std::shared_ptr<const jet::TableDef> def)
+      : db_(db), def_(std::move(def)) {
+    for (const auto &c : def_->columns)
+      columns_.push_back(toSqlColumn(c));
+  }
+  const std::string &name() const override { return def_->name; }
+  const std::vector<sql::ColumnDef> &columns() const override { return columns_; }
+  std::unique_ptr<sql::Cursor> scan() override {
+    return std::make_unique<EngineCursor>(db_.cursor(def_->name));
+  }
+  jet::Result<sql::RowId> insert(const sql::Row &, const std::vector<bool> &) override {
+    return notYet();
+  }
+  jet::Status update(sql::RowId, const sql::Row &) override { return notYet(); }
+  jet::Status remove(sql::RowId) override { return notYet(); }
+
+private:
+  jet::Database &db_;
+  std::shared_ptr<const jet::TableDef> def_;
+  std::vector<sql::ColumnDef> columns_;
+};
+
+} // namespace
+
+sql::ColumnDef toSqlColumn(const jet::ColumnDef &c) {
+  sql::ColumnDef out;
+  out.name = c.name;
+  out.type = c.type;
+  if (c.type == jet::ColumnType::Text)
+    out.size = c.length / 2;
+  else if (c.type == jet::ColumnType::Binary)
+    out.size = c.length;
+  out.precision = c.precision;
+  out.scale = c.scale;
+  out.fixedLength =
+      c.isFixed() && (c.type == jet::ColumnType::Text || c.type == jet::ColumnType::Binary);
+  out.autoNumber = c.isAutoNumber() || c.isAutoGuid();
+  return out;
+}
+
+jet::Result<sql::Table *> EngineStorage::table(std::string_view name) {
+  std::string key = lower(name);
+  auto it = tables_.find(key);
+  if (it != tables_.end())
+    return it->second.get();
+  auto def = db_.table(name);
+  if (!def)
+    return def.status();
+  auto t = std::make_unique<EngineTable>(db_, *def);
+  sql::Table *raw = t.get();
+  tables_[key] = std::move(t);
+  return raw;
+}
+
+jet::Status EngineStorage::createTable(const sql::TableDef &) {
+  return notYet();
+}
+jet::Status EngineStorage::dropTable(std::string_view) {
+  return notYet();
+}
+jet::Status EngineStorage::createIndex(std::string_view, const sql::IndexDef &) {
+  return notYet();
+}
+bool EngineStorage::inTransaction() const {
+  return false;
+}
+jet::Status EngineStorage::begin() {
+  return notYet();
+}
+jet::Status EngineStorage::commit() {
+  return notYet();
+}
+jet::Status EngineStorage::rollback() {
+  return notYet();
+}
+jet::Result<int> EngineStorage::savepoint() {
+  return notYet();
+}
+jet::Status EngineStorage::rollbackTo(int) {
+  return notYet();
+}
+jet::Status EngineStorage::release(int) {
+  return notYet();
+}
+
+} // namespace data

@@ -1,0 +1,62 @@
+#include "data/shared_database.h"
+
+#include <filesystem>
+#include <map>
+
+namespace data {
+
+namespace {
+
+std::map<std::string, std::weak_ptr<SharedDatabase>> &registry() {
+  static std::map<std::string, std::weak_ptr<SharedDatabase>> r;
+  return r;
+}
+
+std::string keyOf(const std::string &path) {
+  std::error_code ec;
+  auto canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+  return ec ? path : canonical.string();
+}
+
+} // namespace
+
+jet::Result<std::shared_ptr<SharedDatabase>> SharedDatabase::acquire(const std::string &path) {
+  std::string key = keyOf(path);
+  auto &reg = registry();
+  if (auto it = reg.find(key); it != reg.end())
+    if (auto held = it->second.lock())
+      return held;
+
+  // A file without write permission is opened read-only, even where the user could override it.
+  std::error_code ec;
+  auto perms = std::filesystem::status(path, ec).permissions();
+  bool writable =
+      !ec && (perms & (std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                       std::filesystem::perms::others_write)) != std::filesystem::perms::none;
+  auto opened =
+      jet::Database::open(path, writable ? jet::OpenMode::ReadWrite : jet::OpenMode::ReadOnly);
+  if (!opened && writable && opened.status().code() != jet::ErrorCode::Locked) {
+    // A file we may not write is still read, as Jet opens it read-only.
+    auto ro = jet::Database::open(path, jet::OpenMode::ReadOnly);
+    if (ro)
+      opened = std::move(ro);
+  }
+  if (!opened)
+    return opened.status();
+  std::shared_ptr<SharedDatabase> db(new SharedDatabase);
+  db->path_ = path;
+  db->key_ = key;
+  db->db_ = std::move(opened.value());
+  db->storage_ = std::make_unique<EngineStorage>(*db->db_);
+  reg[key] = db;
+  return db;
+}
+
+SharedDatabase::~SharedDatabase() {
+  auto &reg = registry();
+  auto it = reg.find(key_);
+  if (it != reg.end() && it->second.expired())
+    reg.erase(it);
+}
+
+} // namespace data

@@ -1,0 +1,16 @@
+#pragma once
+// How a column presents itself to users and to the access layer: its Access type name and
+// the ADO type number and defined size the Jet OLE DB provider reports for it.
+#include "jet/table_def.h"
+
+#include <cstdint>
+#include <string>
+
+namespace jet {
+
+// Access's Italian name of the type ("Testo", "Intero lungo", ...).
+std::string columnTypeName(const ColumnDef &col);
+int adoType(const ColumnDef &col);
+int64_t adoDefinedSize(const ColumnDef &col);
+
+} // namespace jet

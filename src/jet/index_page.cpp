@@ -1,0 +1,256 @@
+#include "jet/index_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace jet {
+
+namespace {
+
+constexpr size_t kMaskBits = (kIndexEntriesOffset - kIndexEntryMaskOffset) * 8;
+constexpr uint32_t kMaxRowPage = 0xFFFFFF;
+
+uint16_t le16(const uint8_t *p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t le32(const uint8_t *p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void putLe16(uint8_t *p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void putLe32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+size_t trailerSize(IndexPageKind kind) {
+  return kind == IndexPageKind::Leaf ? 4 : 8;
+}
+
+Status corrupt(const std::string &what) {
+  return {ErrorCode::Corrupt, "Pagina d'indice danneggiata: " + what + "."};
+}
+
+Status cannotWrite(const std::string &what) {
+  return {ErrorCode::Internal, "Pagina d'indice non scrivibile: " + what + "."};
+}
+
+bool validKind(IndexPageKind kind) {
+  return kind == IndexPageKind::Leaf || kind == IndexPageKind::Intermediate;
+}
+
+// Length of the prefix the second entry shares with the first.
+size_t commonPrefix(const Bytes &a, const Bytes &b) {
+  size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  while (i < n && a[i] == b[i])
+    ++i;
+  return i;
+}
+
+// Checks a page's entries and prefix; gives the size of the entry area.
+Status checkEntries(const IndexPage &page, std::vector<Bytes> &raw, size_t &used) {
+  if (!validKind(page.kind))
+    return cannotWrite("tipo di pagina sconosciuto");
+  raw.clear();
+  raw.reserve(page.entries.size());
+  for (const auto &e : page.entries) {
+    if (e.key.empty())
+      return cannotWrite("voce senza chiave");
+    if (e.row.page > kMaxRowPage)
+      return cannotWrite("numero di pagina della riga oltre 24 bit");
+    raw.push_back(indexEntryBytes(page.kind, e));
+  }
+  const size_t prefix = page.prefixLength;
+  used = 0;
+  if (!raw.empty()) {
+    if (prefix > raw.front().size())
+      return cannotWrite("prefisso comune più lungo della prima voce");
+    used = raw.front().size();
+    for (size_t i = 1; i < raw.size(); ++i) {
+      if (raw[i].size() <= prefix || commonPrefix(raw.front(), raw[i]) < prefix)
+        return cannotWrite("prefisso comune non condiviso da tutte le voci");
+      used += raw[i].size() - prefix;
+    }
+  }
+  if (used > kIndexEntrySpace)
+    return cannotWrite("le voci non entrano nella pagina");
+  return Status::ok();
+}
+
+} // namespace
+
+Bytes indexEntryBytes(IndexPageKind kind, const IndexEntry &entry) {
+  Bytes b;
+  b.reserve(entry.key.size() + trailerSize(kind));
+  b.insert(b.end(), entry.key.begin(), entry.key.end());
+  b.push_back(static_cast<uint8_t>(entry.row.page >> 16));
+  b.push_back(static_cast<uint8_t>(entry.row.page >> 8));
+  b.push_back(static_cast<uint8_t>(entry.row.page));
+  b.push_back(entry.row.row);
+  if (kind == IndexPageKind::Intermediate)
+    for (int shift = 24; shift >= 0; shift -= 8)
+      b.push_back(static_cast<uint8_t>(entry.child >> shift));
+  return b;
+}
+
+size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry) {
+  return entry.key.size() + trailerSize(kind);
+}
+
+size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
+  if (entries.size() < 2)
+    return 0;
+  const Bytes first = indexEntryBytes(kind, entries.front());
+  // Up to the row's page number at most: the row number always differs.
+  size_t len = entries.front().key.size() + 3;
+  for (size_t i = 1; i < entries.size() && len > 0; ++i) {
+    len = std::min(len, entries[i].key.size() + 3);
+    len = std::min(len, commonPrefix(first, indexEntryBytes(kind, entries[i])));
+  }
+  return len;
+}
+
+size_t pagePrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
+  if (indexEntriesSize(kind, entries, 0) <= kIndexEntrySpace)
+    return 0;
+  return sharedPrefixLength(kind, entries);
+}
+
+size_t indexEntriesSize(IndexPageKind kind, std::span<const IndexEntry> entries,
+                        size_t prefixLength) {
+  size_t used = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const size_t n = indexEntrySize(kind, entries[i]);
+    used += i == 0 ? n : n - std::min(n, prefixLength);
+  }
+  return used;
+}
+
+bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries, size_t prefixLength) {
+  return indexEntriesSize(kind, entries, prefixLength) <= kIndexEntrySpace;
+}
+
+bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries) {
+  return indexEntriesFit(kind, entries, sharedPrefixLength(kind, entries));
+}
+
+std::strong_ordering compareIndexEntries(const IndexEntry &a, const IndexEntry &b) {
+  const size_t n = std::min(a.key.size(), b.key.size());
+  if (n > 0) {
+    const int c = std::memcmp(a.key.data(), b.key.data(), n);
+    if (c != 0)
+      return c < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+  }
+  if (a.key.size() != b.key.size())
+    return a.key.size() <=> b.key.size();
+  return a.row <=> b.row;
+}
+
+Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
+  if (image.size() != kIndexPageSize)
+    return corrupt("dimensione della pagina errata");
+  const uint8_t *p = image.data();
+  IndexPage page;
+  if (p[0] != static_cast<uint8_t>(IndexPageKind::Leaf) &&
+      p[0] != static_cast<uint8_t>(IndexPageKind::Intermediate))
+    return corrupt("tipo di pagina " + std::to_string(p[0]) + " inatteso");
+  page.kind = static_cast<IndexPageKind>(p[0]);
+  page.unknownByte1 = p[1];
+  const uint16_t freeSpace = le16(p + 2);
+  page.tableDefinitionPage = le32(p + 4);
+  page.unknownWord8 = le32(p + 8);
+  page.prevPage = le32(p + 12);
+  page.nextPage = le32(p + 16);
+  page.tailPage = le32(p + 20);
+  page.prefixLength = le16(p + 24);
+  page.unknownByte26 = p[26];
+
+  std::vector<size_t> ends;
+  for (size_t bit = 0; bit < kMaskBits; ++bit) {
+    if (p[kIndexEntryMaskOffset + bit / 8] >> (bit % 8) & 1) {
+      if (bit > kIndexEntrySpace)
+        return corrupt("maschera delle voci oltre la fine della pagina");
+      ends.push_back(bit);
+    }
+  }
+  const size_t end = ends.empty() ? 0 : ends.back();
+  if (freeSpace != kIndexEntrySpace - end)
+    return corrupt("spazio libero incoerente con le voci");
+
+  const size_t trailer = trailerSize(page.kind);
+  const uint8_t *data = p + kIndexEntriesOffset;
+  Bytes first;
+  size_t start = 0;
+  page.entries.reserve(ends.size());
+  for (size_t e : ends) {
+    Bytes full;
+    if (page.entries.empty()) {
+      full.assign(data + start, data + e);
+      if (page.prefixLength > full.size())
+        return corrupt("prefisso comune più lungo della prima voce");
+      first = full;
+    } else {
+      full.reserve(page.prefixLength + (e - start));
+      full.assign(first.begin(), first.begin() + page.prefixLength);
+      full.insert(full.end(), data + start, data + e);
+    }
+    if (full.size() <= trailer)
+      return corrupt("voce troppo corta");
+    IndexEntry entry;
+    const size_t keyLen = full.size() - trailer;
+    entry.key.assign(full.begin(), full.begin() + keyLen);
+    const uint8_t *t = full.data() + keyLen;
+    entry.row.page = static_cast<uint32_t>(t[0]) << 16 | static_cast<uint32_t>(t[1]) << 8 | t[2];
+    entry.row.row = t[3];
+    if (page.kind == IndexPageKind::Intermediate)
+      entry.child = static_cast<uint32_t>(t[4]) << 24 | static_cast<uint32_t>(t[5]) << 16 |
+                    static_cast<uint32_t>(t[6]) << 8 | t[7];
+    page.entries.push_back(std::move(entry));
+    start = e;
+  }
+  return page;
+}
+
+Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
+  if (out.size() != kIndexPageSize)
+    return cannotWrite("area di destinazione di dimensione errata");
+  std::vector<Bytes> raw;
+  size_t used = 0;
+  JET_TRY(checkEntries(page, raw, used));
+
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  uint8_t *p = out.data();
+  p[0] = static_cast<uint8_t>(page.kind);
+  p[1] = page.unknownByte1;
+  putLe16(p + 2, static_cast<uint16_t>(kIndexEntrySpace - used));
+  putLe32(p + 4, page.tableDefinitionPage);
+  putLe32(p + 8, page.unknownWord8);
+  putLe32(p + 12, page.prevPage);
+  putLe32(p + 16, page.nextPage);
+  putLe32(p + 20, page.tailPage);
+  putLe16(p + 24, page.prefixLength);
+  p[26] = page.unknownByte26;
+
+  size_t pos = 0;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const size_t skip = i == 0 ? 0 : page.prefixLength;
+    const size_t n = raw[i].size() - skip;
+    std::memcpy(p + kIndexEntriesOffset + pos, raw[i].data() + skip, n);
+    pos += n;
+    p[kIndexEntryMaskOffset + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
+  }
+  return Status::ok();
+}
+
+Result<Bytes> encodeIndexPage(const IndexPage &page) {
+  Bytes image(kIndexPageSize);
+  JET_TRY(encodeIndexPage(page, image));
+  return image;
+}
+
+} // namespace jet

@@ -1,0 +1,81 @@
+#include "jet/long_value.h"
+
+#include "jet/data_page.h"
+#include "jet/errors.h"
+
+namespace jet {
+
+Result<LongValueRef> LongValueRef::parse(ByteView field, uint32_t page) {
+  if (field.size() < kSize)
+    return corruptPage(page, "descrittore di un campo memo o OLE troncato");
+  LongValueRef r;
+  uint32_t word = le32(field.data());
+  r.length = word & 0x3FFFFFFFu;
+  r.kind = static_cast<uint8_t>((word >> 24) & 0xC0);
+  r.first = RowPointer::decode(le32(field.data() + 4));
+  if (r.kind == kInline) {
+    if (field.size() - kSize < r.length)
+      return corruptPage(page, "campo memo o OLE più lungo della riga che lo contiene");
+    r.inlineData = field.subspan(kSize, r.length);
+  } else if (r.kind != kSinglePage && r.kind != kChain) {
+    return corruptPage(page, "tipo di campo memo o OLE sconosciuto");
+  }
+  return r;
+}
+
+Result<ByteView> LongValueReader::lvalRow(RowPointer at, PageRef &hold) {
+  auto page = pager_.page(at.page);
+  if (!page)
+    return page.status();
+  hold = *page;
+  auto data = DataPage::view(hold);
+  if (!data || !data->isLongValuePage())
+    return corruptPage(at.page,
+                       "un campo memo o OLE rimanda a una pagina che non è di valori lunghi");
+  auto slot = data->slot(at.row);
+  if (!slot)
+    return slot.status();
+  if (slot->deleted)
+    return corruptPage(at.page, "un campo memo o OLE rimanda a una riga cancellata");
+  return data->bytes(*slot);
+}
+
+Result<Bytes> LongValueReader::read(ByteView field, uint32_t page) {
+  auto ref = LongValueRef::parse(field, page);
+  if (!ref)
+    return ref.status();
+  if (ref->kind == LongValueRef::kInline)
+    return Bytes(ref->inlineData.begin(), ref->inlineData.end());
+  // A value cannot be longer than the file that holds it.
+  if (ref->length > static_cast<uint64_t>(pager_.pageCount()) * kPageSize)
+    return corruptPage(page, "lunghezza impossibile di un campo memo o OLE");
+  PageRef hold;
+  if (ref->kind == LongValueRef::kSinglePage) {
+    auto row = lvalRow(ref->first, hold);
+    if (!row)
+      return row.status();
+    if (row->size() < ref->length)
+      return corruptPage(ref->first.page, "campo memo o OLE più corto del dichiarato");
+    return Bytes(row->begin(), row->begin() + ref->length);
+  }
+  Bytes out;
+  out.reserve(ref->length);
+  RowPointer at = ref->first;
+  // Every part holds at least one byte, so a longer chain is a loop.
+  uint64_t parts = 0;
+  while (out.size() < ref->length) {
+    if (at.page == 0 || ++parts > ref->length)
+      return corruptPage(at.page, "catena di un campo memo o OLE interrotta");
+    auto row = lvalRow(at, hold);
+    if (!row)
+      return row.status();
+    if (row->size() <= 4)
+      return corruptPage(at.page, "parte vuota nella catena di un campo memo o OLE");
+    size_t take = std::min<size_t>(row->size() - 4, ref->length - out.size());
+    out.insert(out.end(), row->begin() + 4, row->begin() + 4 + take);
+    at = RowPointer::decode(le32(row->data()));
+  }
+  return out;
+}
+
+} // namespace jet

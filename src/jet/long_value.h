@@ -1,0 +1,39 @@
+#pragma once
+// Memo and OLE values: a 12-byte descriptor in the row, the data inline, in one row of a
+// long-value (LVAL) page, or in a chain of such rows.
+#include "jet/bytes.h"
+#include "jet/pager.h"
+#include "jet/status.h"
+#include "jet/value.h"
+
+#include <cstdint>
+
+namespace jet {
+
+struct LongValueRef {
+  static constexpr size_t kSize = 12;
+  static constexpr uint8_t kInline = 0x80;
+  static constexpr uint8_t kSinglePage = 0x40;
+  static constexpr uint8_t kChain = 0x00;
+
+  uint32_t length = 0; // total bytes of the value
+  uint8_t kind = kInline;
+  RowPointer first;    // LVAL row holding the value, or the chain's first part
+  ByteView inlineData; // kInline: the bytes after the descriptor
+
+  // Fails when the descriptor is shorter than 12 bytes or names an unknown kind.
+  static Result<LongValueRef> parse(ByteView field, uint32_t page);
+};
+
+class LongValueReader {
+public:
+  explicit LongValueReader(Pager &pager) : pager_(pager) {}
+  // The value's bytes; `page` is the row's page, named when the descriptor is damaged.
+  Result<Bytes> read(ByteView field, uint32_t page);
+
+private:
+  Result<ByteView> lvalRow(RowPointer at, PageRef &hold);
+  Pager &pager_;
+};
+
+} // namespace jet

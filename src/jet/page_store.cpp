@@ -1,0 +1,257 @@
+#include "jet/page_store.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet {
+
+size_t FaultInjector::admitWrite(size_t len, bool &ok) {
+  if (crashed_) {
+    ok = false;
+    return 0;
+  }
+  if (done_ < budget_) {
+    ++done_;
+    ok = true;
+    return len;
+  }
+  ok = false;
+  failed_ = true;
+  if (sticky_) {
+    crashed_ = true;
+    return std::min(torn_, len);
+  }
+  budget_ = kNever;
+  return 0;
+}
+
+namespace {
+
+// Italian wording of the errors a database file meets; strerror speaks the locale's language.
+std::string describeErrno(int err) {
+  switch (err) {
+  case ENOENT:
+    return "il file o la cartella non esiste";
+  case EACCES:
+  case EPERM:
+    return "accesso negato";
+  case EROFS:
+    return "il disco è in sola lettura";
+  case ENOSPC:
+    return "spazio su disco esaurito";
+#ifdef EDQUOT
+  case EDQUOT:
+    return "spazio disponibile per l'utente esaurito";
+#endif
+  case EIO:
+    return "errore di lettura o scrittura del disco";
+  case EISDIR:
+    return "è una cartella, non un file";
+  case ENOTDIR:
+    return "una parte del percorso non è una cartella";
+  case EMFILE:
+  case ENFILE:
+    return "troppi file aperti";
+  case ENAMETOOLONG:
+    return "nome del file troppo lungo";
+  case EFBIG:
+    return "file troppo grande";
+  case ENOLCK:
+    return "il sistema non ha più blocchi di file disponibili";
+  case EBUSY:
+  case ETXTBSY:
+    return "il file è in uso";
+  default:
+    return "errore di sistema n. " + std::to_string(err);
+  }
+}
+
+} // namespace
+
+Status fileSystemError(const std::string &what, const std::string &path, int err) {
+  return {ErrorCode::IoError, "Errore " + what + " '" + path + "': " + describeErrno(err) + "."};
+}
+
+namespace {
+
+Status simulatedFailure(const std::string &what, const std::string &path) {
+  return fileSystemError(what, path, EIO);
+}
+
+} // namespace
+
+SyncFile::~SyncFile() {
+  close();
+}
+
+SyncFile::SyncFile(SyncFile &&other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_)), faults_(other.faults_) {
+  other.fd_ = -1;
+}
+
+SyncFile &SyncFile::operator=(SyncFile &&other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    faults_ = other.faults_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void SyncFile::close() {
+  if (fd_ >= 0)
+    ::close(fd_);
+  fd_ = -1;
+}
+
+Result<SyncFile> SyncFile::open(const std::string &path, int flags, FaultInjector *faults) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0)
+    return fileSystemError("aprendo il file", path, errno);
+  SyncFile f;
+  f.fd_ = fd;
+  f.path_ = path;
+  f.faults_ = faults;
+  return f;
+}
+
+Status SyncFile::readAt(uint64_t offset, std::span<uint8_t> out, size_t *got) const {
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, off_t(offset + done));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return fileSystemError("leggendo il file", path_, errno);
+    }
+    if (n == 0)
+      break;
+    done += size_t(n);
+  }
+  *got = done;
+  return Status::ok();
+}
+
+Status SyncFile::writeAt(uint64_t offset, std::span<const uint8_t> data) {
+  size_t allowed = data.size();
+  bool ok = true;
+  if (faults_)
+    allowed = faults_->admitWrite(data.size(), ok);
+  size_t done = 0;
+  while (done < allowed) {
+    ssize_t n = ::pwrite(fd_, data.data() + done, allowed - done, off_t(offset + done));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return fileSystemError("scrivendo il file", path_, errno);
+    }
+    done += size_t(n);
+  }
+  if (!ok)
+    return simulatedFailure("scrivendo il file", path_);
+  return Status::ok();
+}
+
+Status SyncFile::sync() {
+  if (faults_ && !faults_->admitOther())
+    return simulatedFailure("salvando su disco il file", path_);
+  while (::fsync(fd_) != 0) {
+    if (errno != EINTR)
+      return fileSystemError("salvando su disco il file", path_, errno);
+  }
+  return Status::ok();
+}
+
+Result<uint64_t> SyncFile::size() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0)
+    return fileSystemError("leggendo la dimensione del file", path_, errno);
+  return uint64_t(st.st_size);
+}
+
+Status SyncFile::truncate(uint64_t size) {
+  if (faults_ && !faults_->admitOther())
+    return simulatedFailure("accorciando il file", path_);
+  while (::ftruncate(fd_, off_t(size)) != 0) {
+    if (errno != EINTR)
+      return fileSystemError("accorciando il file", path_, errno);
+  }
+  return Status::ok();
+}
+
+Status syncDirectoryOf(const std::string &path, FaultInjector *faults) {
+  std::filesystem::path dir = std::filesystem::path(path).parent_path();
+  if (dir.empty())
+    dir = ".";
+  if (faults && !faults->admitOther())
+    return simulatedFailure("salvando su disco la cartella", dir.string());
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return fileSystemError("aprendo la cartella", dir.string(), errno);
+  int rc;
+  do {
+    rc = ::fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  int err = errno;
+  ::close(fd);
+  // Some file systems cannot sync a folder; their metadata is then as safe as it gets.
+  if (rc != 0 && err != EINVAL && err != ENOTSUP)
+    return fileSystemError("salvando su disco la cartella", dir.string(), err);
+  return Status::ok();
+}
+
+Status removeFile(const std::string &path, FaultInjector *faults) {
+  if (faults && !faults->admitOther())
+    return simulatedFailure("eliminando il file", path);
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    return fileSystemError("eliminando il file", path, errno);
+  return Status::ok();
+}
+
+bool fileExists(const std::string &path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+Result<PageStore> PageStore::open(const std::string &path, bool writable, uint32_t pageSize,
+                                  FaultInjector *faults) {
+  auto f = SyncFile::open(path, writable ? O_RDWR : O_RDONLY, faults);
+  if (!f)
+    return f.status();
+  PageStore s;
+  s.file_ = std::move(*f);
+  s.pageSize_ = pageSize;
+  s.writable_ = writable;
+  return s;
+}
+
+Result<uint32_t> PageStore::pageCount() const {
+  auto sz = file_.size();
+  if (!sz)
+    return sz.status();
+  return uint32_t(*sz / pageSize_);
+}
+
+Status PageStore::readPage(uint32_t page, std::span<uint8_t> out) const {
+  size_t got = 0;
+  JET_TRY(file_.readAt(uint64_t(page) * pageSize_, out.first(pageSize_), &got));
+  if (got != pageSize_)
+    return {ErrorCode::Corrupt, "La pagina " + std::to_string(page) +
+                                    " è oltre la fine del file '" + file_.path() + "'."};
+  return Status::ok();
+}
+
+Status PageStore::writePage(uint32_t page, std::span<const uint8_t> data) {
+  return file_.writeAt(uint64_t(page) * pageSize_, data.first(pageSize_));
+}
+
+} // namespace jet

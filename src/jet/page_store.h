@@ -1,0 +1,120 @@
+#pragma once
+// Plain POSIX files for the durability layer: the database as an array of pages and the
+// rollback journal as a byte file, both able to fail on purpose so tests can play a crash.
+#include "jet/status.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace jet {
+
+// Plays a crash or an I/O error for tests. Every write of a file that carries the injector counts
+// as one; after `writes` of them the next write fails. When sticky (a crash), that write puts
+// only its first `tornBytes` bytes on disk and every later write, sync, truncation and removal
+// fails too, so the files stay exactly as a killed process would leave them. When not sticky
+// (a disk that refused one write), only that write fails.
+class FaultInjector {
+public:
+  static constexpr int64_t kNever = INT64_MAX;
+
+  explicit FaultInjector(int64_t writes = kNever, size_t tornBytes = 0, bool sticky = true)
+      : budget_(writes), torn_(tornBytes), sticky_(sticky) {}
+
+  bool crashed() const { return crashed_; }
+  int64_t writesDone() const { return done_; }
+  bool failedOnce() const { return failed_; }
+  // The disk works again (a test's repaired device).
+  void heal() {
+    crashed_ = false;
+    budget_ = kNever;
+  }
+
+  // How many bytes of a write of `len` bytes may go to disk; `ok` false means the write fails.
+  size_t admitWrite(size_t len, bool &ok);
+  // Whether a sync, truncation or removal may happen.
+  bool admitOther() const { return !crashed_; }
+
+private:
+  int64_t budget_;
+  size_t torn_;
+  bool sticky_;
+  bool crashed_ = false;
+  bool failed_ = false;
+  int64_t done_ = 0;
+};
+
+// An open file descriptor with whole-buffer reads and writes that retry short transfers.
+class SyncFile {
+public:
+  SyncFile() = default;
+  ~SyncFile();
+  SyncFile(SyncFile &&other) noexcept;
+  SyncFile &operator=(SyncFile &&other) noexcept;
+  SyncFile(const SyncFile &) = delete;
+  SyncFile &operator=(const SyncFile &) = delete;
+
+  // flags as for open(2); the file is created with mode 0644 where O_CREAT asks for it.
+  static Result<SyncFile> open(const std::string &path, int flags, FaultInjector *faults = nullptr);
+
+  bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string &path() const { return path_; }
+
+  // Reads up to out.size() bytes at offset; *got tells how many there were before the end.
+  Status readAt(uint64_t offset, std::span<uint8_t> out, size_t *got) const;
+  Status writeAt(uint64_t offset, std::span<const uint8_t> data);
+  Status sync();
+  Result<uint64_t> size() const;
+  Status truncate(uint64_t size);
+  void close();
+
+private:
+  int fd_ = -1;
+  std::string path_;
+  FaultInjector *faults_ = nullptr;
+};
+
+// Makes a creation or removal of a file in the folder of `path` durable.
+Status syncDirectoryOf(const std::string &path, FaultInjector *faults = nullptr);
+// Removes a file; a file that is not there is not an error.
+Status removeFile(const std::string &path, FaultInjector *faults = nullptr);
+bool fileExists(const std::string &path);
+
+// The database file seen as pages of a fixed size.
+class PageStore {
+public:
+  static constexpr uint32_t kJet4PageSize = 4096;
+
+  PageStore() = default;
+  static Result<PageStore> open(const std::string &path, bool writable,
+                                uint32_t pageSize = kJet4PageSize, FaultInjector *faults = nullptr);
+
+  const std::string &path() const { return file_.path(); }
+  uint32_t pageSize() const { return pageSize_; }
+  bool writable() const { return writable_; }
+
+  Result<uint64_t> sizeBytes() const { return file_.size(); }
+  // Whole pages in the file.
+  Result<uint32_t> pageCount() const;
+
+  // A page beyond the end of the file, or cut short by it, is Corrupt.
+  Status readPage(uint32_t page, std::span<uint8_t> out) const;
+  // Writing past the end extends the file.
+  Status writePage(uint32_t page, std::span<const uint8_t> data);
+  Status sync() { return file_.sync(); }
+  Status truncateBytes(uint64_t size) { return file_.truncate(size); }
+  SyncFile &file() { return file_; }
+
+private:
+  SyncFile file_;
+  uint32_t pageSize_ = kJet4PageSize;
+  bool writable_ = false;
+};
+
+// Italian message for an operating system error number: "Errore <what> '<path>': ...", where
+// `what` names the action and the object ("aprendo il file").
+Status fileSystemError(const std::string &what, const std::string &path, int err);
+
+} // namespace jet

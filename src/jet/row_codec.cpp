@@ -1,0 +1,173 @@
+#include "jet/row_codec.h"
+
+#include "jet/errors.h"
+#include "jet/text_codec.h"
+
+#include <cstring>
+
+namespace jet {
+
+Result<RowLayout> RowLayout::parse(ByteView row, uint16_t varColumns, uint32_t page) {
+  RowLayout r;
+  r.row_ = row;
+  if (row.size() < 2)
+    return corruptPage(page, "riga troppo corta");
+  r.columnCount_ = le16(row.data());
+  size_t maskSize = (static_cast<size_t>(r.columnCount_) + 7) / 8;
+  if (row.size() < 2 + maskSize)
+    return corruptPage(page, "riga troppo corta per le sue colonne");
+  r.maskStart_ = row.size() - maskSize;
+  if (varColumns == 0) {
+    r.fixedEnd_ = r.maskStart_;
+    r.varEnd_ = r.maskStart_;
+    return r;
+  }
+  if (r.maskStart_ < 2 + 4)
+    return corruptPage(page, "riga troppo corta per le sue colonne");
+  r.varCount_ = le16(row.data() + r.maskStart_ - 2);
+  // The offsets and the end offset, below the count.
+  size_t tableBytes = 2 * (static_cast<size_t>(r.varCount_) + 1);
+  if (r.maskStart_ - 2 < 2 + tableBytes)
+    return corruptPage(page, "tabella degli scostamenti della riga fuori dai limiti");
+  size_t tableStart = r.maskStart_ - 2 - tableBytes;
+  size_t eod = le16(row.data() + tableStart);
+  if (eod < 2 || eod > tableStart)
+    return corruptPage(page, "fine dei dati della riga fuori dai limiti");
+  r.varEnd_ = eod;
+  r.fixedEnd_ = r.varCount_ > 0 ? le16(row.data() + r.maskStart_ - 4) : eod;
+  if (r.fixedEnd_ < 2 || r.fixedEnd_ > eod)
+    return corruptPage(page, "scostamento di una colonna variabile fuori dai limiti");
+  return r;
+}
+
+bool RowLayout::isSet(uint16_t n) const {
+  if (n >= columnCount_)
+    return false;
+  return (row_[maskStart_ + n / 8] >> (n % 8)) & 1;
+}
+
+Result<ByteView> RowLayout::fixedField(uint16_t offset, size_t size, uint32_t page) const {
+  size_t start = 2 + static_cast<size_t>(offset);
+  if (start > fixedEnd_ || size > fixedEnd_ - start)
+    return corruptPage(page, "colonna a lunghezza fissa fuori dai limiti della riga");
+  return row_.subspan(start, size);
+}
+
+Result<ByteView> RowLayout::varField(uint16_t varIndex, uint32_t page) const {
+  // Entry i lies 2*(i+2) bytes below the null mask; entry varCount is the end offset.
+  size_t startPos = maskStart_ - 4 - 2 * static_cast<size_t>(varIndex);
+  size_t start = le16(row_.data() + startPos);
+  size_t end = le16(row_.data() + startPos - 2);
+  if (start < 2 || start > end || end > varEnd_)
+    return corruptPage(page, "colonna a lunghezza variabile fuori dai limiti della riga");
+  return row_.subspan(start, end - start);
+}
+
+namespace {
+
+template <typename T> T load(ByteView b) {
+  T v;
+  std::memcpy(&v, b.data(), sizeof v);
+  return v;
+}
+
+} // namespace
+
+Result<Value> decodeScalar(const ColumnDef &col, ByteView b, uint32_t page) {
+  size_t need = fixedSizeOf(col.type);
+  if (b.size() < need)
+    return corruptPage(page, "valore troppo corto per la colonna \"" + col.name + "\"");
+  switch (col.type) {
+  case ColumnType::Boolean:
+    return Value(true);
+  case ColumnType::Byte:
+    return Value(b[0]);
+  case ColumnType::Integer:
+    return Value(static_cast<int16_t>(le16(b.data())));
+  case ColumnType::Long:
+    return Value(static_cast<int32_t>(le32(b.data())));
+  case ColumnType::Currency:
+    return Value(Currency{static_cast<int64_t>(le64(b.data()))});
+  case ColumnType::Single: {
+    uint32_t bits = le32(b.data());
+    return Value(load<float>({reinterpret_cast<const uint8_t *>(&bits), 4}));
+  }
+  case ColumnType::Double: {
+    uint64_t bits = le64(b.data());
+    return Value(load<double>({reinterpret_cast<const uint8_t *>(&bits), 8}));
+  }
+  case ColumnType::DateTime: {
+    uint64_t bits = le64(b.data());
+    return Value(DateTime{load<double>({reinterpret_cast<const uint8_t *>(&bits), 8})});
+  }
+  case ColumnType::Guid: {
+    Guid g;
+    std::memcpy(g.bytes.data(), b.data(), 16);
+    return Value(g);
+  }
+  case ColumnType::Numeric: {
+    Decimal d;
+    d.negative = (b[0] & 0x80) != 0;
+    d.precision = col.precision;
+    d.scale = col.scale;
+    // Four 32-bit words, most significant first, each little-endian.
+    for (int k = 0; k < 4; ++k)
+      d.magnitude = (d.magnitude << 32) | le32(b.data() + 1 + 4 * k);
+    return Value(d);
+  }
+  case ColumnType::Text:
+  case ColumnType::Memo:
+    return Value(decodeJetText(b));
+  case ColumnType::Binary:
+  case ColumnType::Ole:
+    return Value(Bytes(b.begin(), b.end()));
+  }
+  return corruptPage(page, "tipo di colonna sconosciuto");
+}
+
+Result<Value> RowDecoder::column(const RowLayout &row, const ColumnDef &col, uint32_t page) {
+  bool set = row.isSet(col.number);
+  if (col.type == ColumnType::Boolean)
+    return Value(set);
+  if (!set)
+    return Value();
+  ByteView bytes;
+  if (col.isFixed() && !col.isLongValue()) {
+    size_t size = fixedSizeOf(col.type);
+    if (col.type == ColumnType::Text || col.type == ColumnType::Binary)
+      size = col.length;
+    auto f = row.fixedField(col.fixedOffset, size, page);
+    if (!f)
+      return f.status();
+    bytes = *f;
+  } else {
+    if (col.varIndex >= row.varCount())
+      return Value(); // column added after the row was written
+    auto f = row.varField(col.varIndex, page);
+    if (!f)
+      return f.status();
+    bytes = *f;
+  }
+  if (col.isLongValue()) {
+    auto data = longValues_.read(bytes, page);
+    if (!data)
+      return data.status();
+    if (col.type == ColumnType::Memo)
+      return Value(decodeJetText(*data));
+    return Value(std::move(*data));
+  }
+  return decodeScalar(col, bytes, page);
+}
+
+Status RowDecoder::row(const RowLayout &layout, uint32_t page, std::vector<Value> &out) {
+  out.resize(def_.columns.size());
+  for (size_t i = 0; i < def_.columns.size(); ++i) {
+    auto v = column(layout, def_.columns[i], page);
+    if (!v)
+      return v.status();
+    out[i] = std::move(*v);
+  }
+  return Status::ok();
+}
+
+} // namespace jet

@@ -1,0 +1,95 @@
+#include "command.h"
+#include "jet/column_info.h"
+
+#include <cstdio>
+
+namespace vaskdb {
+
+namespace {
+
+std::string columnAttributes(const jet::ColumnDef &c) {
+  std::string a;
+  auto add = [&a](const char *s) {
+    if (!a.empty())
+      a += ", ";
+    a += s;
+  };
+  if (c.isAutoNumber())
+    add("contatore");
+  if (c.isAutoGuid())
+    add("GUID automatico");
+  add(c.isFixed() ? "lunghezza fissa" : "lunghezza variabile");
+  if (c.type == jet::ColumnType::Numeric)
+    add(("precisione " + std::to_string(c.precision) + ", scala " + std::to_string(c.scale))
+            .c_str());
+  if (c.isText() && c.compressedUnicode())
+    add("compressione Unicode");
+  return a;
+}
+
+std::string indexAttributes(const jet::LogicalIndex &ix, const jet::PhysicalIndex &p) {
+  std::string a;
+  auto add = [&a](const std::string &s) {
+    if (!a.empty())
+      a += ", ";
+    a += s;
+  };
+  if (ix.isPrimaryKey())
+    add("chiave primaria");
+  if (ix.isForeignKey()) {
+    std::string fk =
+        ix.onReferencedSide() ? "chiave esterna (tabella referenziata)" : "chiave esterna";
+    if (ix.cascadeUpdates)
+      fk += ", aggiornamenti a catena";
+    if (ix.cascadeDeletes)
+      fk += ", eliminazioni a catena";
+    if (ix.cascadeNull)
+      fk += ", imposta Null a catena";
+    add(fk);
+  }
+  if (p.unique())
+    add("univoco");
+  if (p.ignoreNulls())
+    add("ignora Null");
+  if (p.required())
+    add("richiesto");
+  return a.empty() ? "-" : a;
+}
+
+} // namespace
+
+int runSchema(const Args &args) {
+  if (!checkArgs(*findCommand("schema"), args, 2, 2))
+    return 1;
+  auto db = openReadOnly(args[0]);
+  if (!db)
+    return fail(db.status());
+  auto def = (*db)->table(args[1]);
+  if (!def)
+    return fail(def.status());
+  const jet::TableDef &t = **def;
+  std::printf("Tabella: %s\n", t.name.c_str());
+  std::printf("Righe: %u\n", t.rowCount);
+  std::printf("Prossimo contatore: %u\n", t.nextAutoNumber());
+  std::printf("\nColonne:\nNome\tTipo Jet\tTipo ADO\tDimensione\tAttributi\n");
+  for (const auto &c : t.columns)
+    std::printf("%s\t%s\t%d\t%lld\t%s\n", c.name.c_str(), jet::columnTypeName(c).c_str(),
+                jet::adoType(c), static_cast<long long>(jet::adoDefinedSize(c)),
+                columnAttributes(c).c_str());
+  std::printf("\nIndici:\nNome\tColonne\tAttributi\n");
+  for (const auto &ix : t.indexes) {
+    const jet::PhysicalIndex &p = t.physicalIndexes[ix.physical];
+    std::string cols;
+    for (const auto &ic : p.columns) {
+      const jet::ColumnDef *c = t.columnByNumber(ic.columnNumber);
+      if (!cols.empty())
+        cols += ", ";
+      cols += c ? c->name : std::string("?");
+      cols += ic.ascending ? " ASC" : " DESC";
+    }
+    std::printf("%s\t%s\t%s\n", ix.name.c_str(), cols.c_str(), indexAttributes(ix, p).c_str());
+  }
+  return 0;
+}
+
+} // namespace vaskdb
