@@ -28,6 +28,9 @@ TEST_F(Executor, SelectListNamesTypesAndSources) {
   EXPECT_EQ(rs.columns[3].name, "Expr1001");
   EXPECT_EQ(rs.columns[3].type, ColumnType::Text);
   EXPECT_EQ(rs.sourceColumns, (std::vector<int>{3, -1, -1, -1, 2}));
+  EXPECT_TRUE(query(db, "SELECT ID FROM BUONI").columns[0].autoNumber);
+  EXPECT_TRUE(query(db, "SELECT * FROM BUONI").columns[0].autoNumber);
+  EXPECT_FALSE(query(db, "SELECT ID + 0 AS X FROM BUONI").columns[0].autoNumber);
   ASSERT_EQ(rs.rows.size(), 2u);
   EXPECT_EQ(rs.rows[1][0], Value("Dell'Orto"));
   EXPECT_EQ(rs.rows[1][1], cur(67.4));
