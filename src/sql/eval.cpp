@@ -116,6 +116,9 @@ Value fitInteger(int64_t r, Rank rank) {
 }
 
 Value checkedDouble(double d) {
+  if (std::isnan(d))
+    raise(ErrorCode::InvalidArgument, "Argomento non valido: il calcolo non ha un risultato "
+                                      "numerico.");
   if (!std::isfinite(d))
     raise(ErrorCode::Overflow, "Overflow: il risultato di un calcolo è fuori dall'intervallo dei "
                                "numeri.");
