@@ -225,13 +225,20 @@ jet::Status Connection::RollbackTrans() {
 jet::Result<std::shared_ptr<Recordset>> Connection::OpenRecordset(const std::string &text,
                                                                   CursorType, LockType lock, int) {
   JET_TRY(requireOpen());
-  auto r = sql::execute(db_->storage(), text);
+  auto statement = sql::parseStatement(text);
+  if (!statement)
+    return statement.status();
+  // Rows go straight into the compact buffer: a big table is never held twice.
+  RowBuffer rows;
+  std::vector<RowId> ids;
+  auto r = sql::query(db_->storage(), *statement, [&](sql::RowId id, sql::Row &&row) {
+    rows.append(row);
+    ids.push_back(id);
+    return jet::Status::ok();
+  });
   if (!r)
     return r.status();
-  if (!r->hasRows)
-    return jet::Status{jet::ErrorCode::Syntax,
-                       "L'istruzione non restituisce righe: impossibile aprire un recordset."};
-  sql::ResultSet &rs = r->rows;
+  const sql::ResultSet &rs = *r;
 
   std::vector<Field> fields;
   bool plainColumns = true;
@@ -243,6 +250,7 @@ jet::Result<std::shared_ptr<Recordset>> Connection::OpenRecordset(const std::str
         {c.name, ado.type, ado.definedSize, c.type, c.precision, c.scale, c.autoNumber});
     plainColumns = plainColumns && rs.sourceColumns[i] == static_cast<int>(i);
   }
+  plainColumns = plainColumns && !rs.columns.empty();
   std::shared_ptr<RowWriter> writer;
   if (lock != LockType::ReadOnly) {
     if (!plainColumns)
@@ -251,10 +259,7 @@ jet::Result<std::shared_ptr<Recordset>> Connection::OpenRecordset(const std::str
       writer = std::make_shared<TableRowWriter>(shared_from_this(), rs.table);
   }
   auto out = std::make_shared<Recordset>(std::move(fields), lock, writer);
-  for (size_t i = 0; i < rs.rows.size(); ++i) {
-    out->appendLoadedRow(rs.rowIds[i], rs.rows[i]);
-    sql::Row().swap(rs.rows[i]); // keep the peak near one copy of the rows
-  }
+  out->adoptLoadedRows(std::move(rows), std::move(ids));
   out->finishLoading();
   return out;
 }

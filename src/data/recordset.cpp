@@ -104,6 +104,14 @@ void Recordset::appendLoadedRow(RowId id, const std::vector<jet::Value> &values)
   order_.push_back(slot);
 }
 
+void Recordset::adoptLoadedRows(RowBuffer &&rows, std::vector<RowId> &&ids) {
+  rows_ = std::move(rows);
+  ids_ = std::move(ids);
+  order_.resize(ids_.size());
+  for (size_t i = 0; i < order_.size(); ++i)
+    order_[i] = static_cast<uint32_t>(i);
+}
+
 void Recordset::finishLoading() {
   pos_ = 0;
 }

@@ -66,6 +66,8 @@ public:
 
   // Filled by the query that opens the recordset, before first use.
   void appendLoadedRow(RowId id, const std::vector<jet::Value> &values);
+  // Takes rows loaded elsewhere, in order (ids[i] is the identity of row slot i).
+  void adoptLoadedRows(RowBuffer &&rows, std::vector<RowId> &&ids);
   // Puts the current row on the first row (or EOF when empty); called once loading ends.
   void finishLoading();
 

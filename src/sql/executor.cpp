@@ -159,7 +159,8 @@ Status scanWhere(Table &table, const CompiledExpr *where, jet::DateTime now, F &
   }
 }
 
-Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now) {
+Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now,
+                            const RowSink *sink = nullptr) {
   auto bound = bindTable(db, s.table, s.alias, s.tablePos);
   if (!bound)
     return bound.status();
@@ -221,6 +222,9 @@ Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now
     orderKeys.push_back(std::move(k.value()));
   }
 
+  // Plain columns in scan order go straight to the sink: no copy of the rows is kept.
+  bool streaming = sink && orderKeys.empty() && !s.distinct && !s.top &&
+                   std::find(computed.begin(), computed.end(), true) == computed.end();
   std::vector<Row> keys;
   Status st;
   try {
@@ -244,6 +248,8 @@ Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now
         }
         keys.push_back(std::move(k));
       }
+      if (streaming)
+        return (*sink)(id, std::move(out));
       rs.rows.push_back(std::move(out));
       rs.rowIds.push_back(id);
       return Status::ok();
@@ -676,6 +682,22 @@ Result<ExecResult> execute(Database &db, const Statement &st, const ExecOptions 
           return runCreateIndex(db, s);
       },
       st);
+}
+
+Result<ResultSet> query(Database &db, const Statement &st, const RowSink &sink,
+                        const ExecOptions &opts) {
+  const auto *select = std::get_if<SelectStmt>(&st);
+  if (!select || !select->into.empty())
+    return Status(ErrorCode::Syntax, "L'istruzione non restituisce righe.");
+  auto rs = runSelect(db, *select, opts.clock ? opts.clock() : localNow(), &sink);
+  if (!rs)
+    return rs.status();
+  // Rows the select had to collect (ordered, distinct, computed) are handed over now.
+  for (size_t i = 0; i < rs->rows.size(); ++i)
+    JET_TRY(sink(rs->rowIds[i], std::move(rs->rows[i])));
+  rs->rows.clear();
+  rs->rowIds.clear();
+  return rs;
 }
 
 Result<ExecResult> execute(Database &db, std::string_view sql, const ExecOptions &opts) {

@@ -44,6 +44,12 @@ bool writes(const Statement &st);
 // character).
 std::optional<jet::Status> checkName(std::string_view name);
 
+// Runs a SELECT and hands its rows to sink one at a time, in order, without keeping them: the
+// returned ResultSet carries the columns only.
+using RowSink = std::function<jet::Status(RowId, Row &&)>;
+jet::Result<ResultSet> query(Database &db, const Statement &st, const RowSink &sink,
+                             const ExecOptions &opts = {});
+
 // The local time of the system as an Access date.
 jet::DateTime localNow();
 

@@ -107,3 +107,21 @@ TEST_F(Fixture, ConnectionsToOneFileShareOneOpenDatabase) {
   EXPECT_EQ(bad.code(), jet::ErrorCode::NoSuchTable);
   EXPECT_FALSE(bad.message().empty());
 }
+
+TEST_F(Fixture, RecordsetsKeepTheQueryOrderAndItsConditions) {
+  auto all = gestore.get_Rs("select * from BUONI", "", 1, 1, 1, nullptr);
+  auto desc = gestore.get_Rs("select * from BUONI order by ID desc;", "", 1, 1, 1, nullptr);
+  auto some =
+      gestore.get_Rs("select ID from BUONI where ID <= 10 and ID > 5", "", 1, 1, 1, nullptr);
+  ASSERT_TRUE(all.isOk() && desc.isOk() && some.isOk());
+  int32_t highest = 0;
+  for (long i = 0; i < (*all)->RecordCount(); ++i)
+    highest = std::max(highest, (*all)->valueAt(i, 0).as<int32_t>());
+  EXPECT_EQ((*desc)->valueAt(0, 0).as<int32_t>(), highest);
+  EXPECT_EQ((*some)->RecordCount(), 5);
+  EXPECT_EQ((*some)->fieldCount(), 1);
+  // A computed column is read but never written back.
+  auto computed = gestore.get_Rs("select ID * 2 from BUONI", "", 1, 3, 1, nullptr);
+  ASSERT_TRUE(computed.isOk());
+  EXPECT_FALSE((*computed)->updatable());
+}
