@@ -87,6 +87,23 @@ Result<Bytes> indexKeyOf(const TableDef &table, const PhysicalIndex &index,
   return key;
 }
 
+Result<Bytes> indexKeyPrefix(const TableDef &table, const PhysicalIndex &index,
+                             std::span<const Value> leadingValues) {
+  auto columns = indexKeyColumns(table, index);
+  if (!columns)
+    return columns.status();
+  if (leadingValues.size() > columns->size())
+    return Status(ErrorCode::Internal, "Troppi valori per la chiave dell'indice.");
+  Bytes key;
+  for (size_t i = 0; i < leadingValues.size(); ++i) {
+    Status s = appendIndexKeyColumn((*columns)[i], leadingValues[i], key);
+    if (!s)
+      return Status(s.code(), "Indice " + quoted(indexDisplayName(table, index)) +
+                                  " della tabella " + quoted(table.name) + ": " + s.message());
+  }
+  return key;
+}
+
 Result<std::optional<Bytes>> rowIndexKey(const TableDef &table, const PhysicalIndex &index,
                                          std::span<const Value> row) {
   std::vector<Value> values = indexValuesOfRow(table, index, row);

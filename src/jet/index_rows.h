@@ -28,6 +28,11 @@ Result<std::vector<IndexKeyColumn>> indexKeyColumns(const TableDef &table,
 Result<Bytes> indexKeyOf(const TableDef &table, const PhysicalIndex &index,
                          std::span<const Value> keyValues);
 
+// Key prefix from values of the index's first columns (fewer than all of them): what a range
+// scan over the leading columns of a multi-column index passes to IndexTree::scanPrefix.
+Result<Bytes> indexKeyPrefix(const TableDef &table, const PhysicalIndex &index,
+                             std::span<const Value> leadingValues);
+
 // The values a row (in table column order) gives the index's columns, in index column order.
 std::vector<Value> indexValuesOfRow(const TableDef &table, const PhysicalIndex &index,
                                     std::span<const Value> row);
