@@ -84,19 +84,82 @@ Status TransactionIndexIO::release(const PhysicalIndex &index, uint32_t page) {
 
 // --- reading -------------------------------------------------------------------------------
 
-Result<IndexPage> IndexTree::load(uint32_t pageNo) {
+namespace {
+
+// Decoded index pages, each kept with the image it came from: a page is taken from here only
+// when its current image is byte for byte the same, so whatever changed it (another tree, a
+// rollback, another file) the cache can never hand out a stale page.
+class DecodedPages {
+public:
+  static constexpr size_t kCapacity = 1024;
+  std::shared_ptr<const IndexPage> find(uint32_t pageNo, std::span<const uint8_t> image) {
+    auto it = pages_.find(pageNo);
+    if (it == pages_.end() ||
+        std::memcmp(it->second.image.data(), image.data(), kIndexPageSize) != 0)
+      return nullptr;
+    return it->second.page;
+  }
+  void put(uint32_t pageNo, std::span<const uint8_t> image, std::shared_ptr<const IndexPage> page) {
+    if (pages_.size() >= kCapacity && !pages_.count(pageNo))
+      pages_.clear();
+    auto &slot = pages_[pageNo];
+    slot.image.assign(image.begin(), image.end());
+    slot.page = std::move(page);
+  }
+
+private:
+  struct Slot {
+    std::vector<uint8_t> image;
+    std::shared_ptr<const IndexPage> page;
+  };
+  std::unordered_map<uint32_t, Slot> pages_;
+};
+
+DecodedPages &decodedPages() {
+  thread_local DecodedPages cache;
+  return cache;
+}
+
+} // namespace
+
+Result<IndexTree::PageHandle> IndexTree::loadShared(uint32_t pageNo) {
   JET_TRY(io_.read(pageNo, buffer_));
+  if (auto hit = decodedPages().find(pageNo, buffer_))
+    return hit;
   auto page = decodeIndexPage(buffer_);
   if (!page)
     return corruptPage(pageNo, page.status().message());
-  return page;
+  auto shared = std::make_shared<const IndexPage>(std::move(*page));
+  decodedPages().put(pageNo, buffer_, shared);
+  return PageHandle(shared);
+}
+
+Result<IndexPage> IndexTree::load(uint32_t pageNo) {
+  auto page = loadShared(pageNo);
+  if (!page)
+    return page.status();
+  return IndexPage(**page);
 }
 
 Status IndexTree::store(uint32_t pageNo, const IndexPage &page) {
-  IndexPage out = page;
-  out.prefixLength = static_cast<uint16_t>(pagePrefixLength(out.kind, out.entries));
-  JET_TRY(encodeIndexPage(out, buffer_));
-  return io_.write(pageNo, buffer_);
+  auto out = std::make_shared<IndexPage>(page);
+  out->prefixLength = static_cast<uint16_t>(pagePrefixLength(out->kind, out->entries));
+  JET_TRY(encodeIndexPage(*out, buffer_));
+  JET_TRY(io_.write(pageNo, buffer_));
+  decodedPages().put(pageNo, buffer_, std::move(out));
+  return Status::ok();
+}
+
+Status IndexTree::storeStep(Step &step) {
+  if (!step.own)
+    return store(step.pageNo, *step.base);
+  IndexPage &page = *step.own;
+  page.prefixLength = static_cast<uint16_t>(pagePrefixLength(page.kind, page.entries));
+  JET_TRY(encodeIndexPage(page, buffer_));
+  JET_TRY(io_.write(step.pageNo, buffer_));
+  step.base = PageHandle(std::move(step.own));
+  decodedPages().put(step.pageNo, buffer_, step.base);
+  return Status::ok();
 }
 
 IndexPage IndexTree::blankPage(IndexPageKind kind) const {
@@ -115,24 +178,26 @@ Status IndexTree::descend(const IndexEntry &target, std::vector<Step> &path) {
   for (;;) {
     if (path.size() >= kMaxDepth)
       return treeError(index_, pageNo, "l'albero non finisce");
-    auto page = load(pageNo);
+    auto page = loadShared(pageNo);
     if (!page)
       return page.status();
-    Step step{pageNo, std::move(*page), 0};
-    auto &entries = step.page.entries;
+    Step step;
+    step.pageNo = pageNo;
+    step.base = std::move(*page);
+    const auto &entries = step.view().entries;
     auto it = std::lower_bound(
         entries.begin(), entries.end(), target,
         [](const IndexEntry &e, const IndexEntry &t) { return compareIndexEntries(e, t) < 0; });
     step.slot = static_cast<size_t>(it - entries.begin());
-    if (step.page.kind == IndexPageKind::Leaf) {
+    if (step.view().kind == IndexPageKind::Leaf) {
       path.push_back(std::move(step));
       return Status::ok();
     }
     uint32_t child;
     if (step.slot < entries.size()) {
       child = entries[step.slot].child;
-    } else if (step.page.tailPage != 0) {
-      child = step.page.tailPage;
+    } else if (step.view().tailPage != 0) {
+      child = step.view().tailPage;
     } else if (!entries.empty()) {
       // Beyond the last entry of a page without a tail: the key goes at the end of its last
       // child, whose entry the insertion then moves up.
@@ -153,23 +218,23 @@ Status IndexTree::scanFrom(const Bytes &from, const Visitor &visit) {
 Status IndexTree::scanFromEntry(const IndexEntry &target, const Visitor &visit) {
   std::vector<Step> path;
   JET_TRY(descend(target, path));
-  IndexPage leaf = std::move(path.back().page);
+  PageHandle leaf = path.back().base;
   uint32_t leafNo = path.back().pageNo;
   size_t pos = path.back().slot;
   std::unordered_set<uint32_t> seen{leafNo};
   for (;;) {
-    for (; pos < leaf.entries.size(); ++pos)
-      if (!visit(leaf.entries[pos]))
+    for (; pos < leaf->entries.size(); ++pos)
+      if (!visit(leaf->entries[pos]))
         return Status::ok();
-    if (leaf.nextPage == 0)
+    if (leaf->nextPage == 0)
       return Status::ok();
-    leafNo = leaf.nextPage;
+    leafNo = leaf->nextPage;
     if (!seen.insert(leafNo).second)
       return treeError(index_, leafNo, "le foglie formano un anello");
-    auto next = load(leafNo);
+    auto next = loadShared(leafNo);
     if (!next)
       return next.status();
-    if (next->kind != IndexPageKind::Leaf)
+    if ((*next)->kind != IndexPageKind::Leaf)
       return treeError(index_, leafNo, "la foglia seguente non è una foglia");
     leaf = std::move(*next);
     pos = 0;
@@ -221,7 +286,7 @@ Status IndexTree::insert(const IndexEntry &entry) {
   std::vector<Step> path;
   JET_TRY(descend(entry, path));
   Step &leaf = path.back();
-  auto &entries = leaf.page.entries;
+  auto &entries = leaf.edit().entries;
   if (leaf.slot < entries.size() && samePosition(entries[leaf.slot], entry))
     return {ErrorCode::Internal, "La voce è già presente nell'indice."};
   IndexEntry e{entry.key, entry.row, 0};
@@ -236,7 +301,13 @@ Status IndexTree::erase(const IndexEntry &entry) {
   std::vector<Step> path;
   JET_TRY(descend(entry, path));
   Step &leaf = path.back();
-  auto &entries = leaf.page.entries;
+  if (leaf.slot >= leaf.view().entries.size() ||
+      !samePosition(leaf.view().entries[leaf.slot], entry))
+    return {ErrorCode::Corrupt, "L'indice non contiene la voce della riga (pagina " +
+                                    std::to_string(entry.row.page) + ", riga " +
+                                    std::to_string(entry.row.row) +
+                                    "): l'indice non corrisponde alla tabella."};
+  auto &entries = leaf.edit().entries;
   if (leaf.slot >= entries.size() || !samePosition(entries[leaf.slot], entry))
     return {ErrorCode::Corrupt, "L'indice non contiene la voce della riga (pagina " +
                                     std::to_string(entry.row.page) + ", riga " +
@@ -256,21 +327,21 @@ Status IndexTree::settle(std::vector<Step> &path) {
     if (level == 0)
       return settleRoot(step);
     Step &parent = path[level - 1];
-    if (isEmpty(step.page)) {
+    if (isEmpty(step.view())) {
       JET_TRY(removeChild(step, parent));
       --level;
       continue;
     }
-    if (!indexEntriesFit(step.page.kind, step.page.entries)) {
+    if (!indexEntriesFit(step.view().kind, step.view().entries)) {
       JET_TRY(splitChild(step, parent));
       --level;
       continue;
     }
-    JET_TRY(store(step.pageNo, step.page));
-    if (parent.slot < parent.page.entries.size()) {
-      IndexEntry want = parentEntryFor(step.page, step.pageNo);
-      if (!(parent.page.entries[parent.slot] == want)) {
-        parent.page.entries[parent.slot] = std::move(want);
+    JET_TRY(storeStep(step));
+    if (parent.slot < parent.view().entries.size()) {
+      IndexEntry want = parentEntryFor(step.view(), step.pageNo);
+      if (!(parent.view().entries[parent.slot] == want)) {
+        parent.edit().entries[parent.slot] = std::move(want);
         --level;
         continue;
       }
@@ -280,7 +351,7 @@ Status IndexTree::settle(std::vector<Step> &path) {
 }
 
 Status IndexTree::settleRoot(Step &root) {
-  IndexPage &page = root.page;
+  IndexPage &page = root.edit();
   // A root left with only its tail child takes the child's place, level by level.
   while (page.kind == IndexPageKind::Intermediate && page.entries.empty()) {
     if (page.tailPage == 0) {
@@ -301,18 +372,21 @@ Status IndexTree::settleRoot(Step &root) {
   page.nextPage = 0;
   page.tableDefinitionPage = table_.page;
   if (indexEntriesFit(page.kind, page.entries))
-    return store(root.pageNo, page);
+    return storeStep(root);
   // The root overflows: everything moves one level down to a new page, which then splits as any
   // other child; the root page keeps its number and becomes the page above them.
   auto childNo = io_.allocate(index_);
   if (!childNo)
     return childNo.status();
-  Step child{*childNo, std::move(page), 0, root.inserted};
-  root.page = blankPage(IndexPageKind::Intermediate);
-  root.page.tailPage = *childNo;
+  Step child;
+  child.pageNo = *childNo;
+  child.own = std::make_unique<IndexPage>(std::move(page));
+  child.inserted = root.inserted;
+  page = blankPage(IndexPageKind::Intermediate);
+  page.tailPage = *childNo;
   root.slot = 0;
   JET_TRY(splitChild(child, root));
-  return store(root.pageNo, root.page);
+  return storeStep(root);
 }
 
 // Splits an overflowing page: a new page takes the lower entries and goes before it on its
@@ -320,15 +394,16 @@ Status IndexTree::settleRoot(Step &root) {
 // right end of its level (appends in key order) keeps only the new entry, so a table filled in
 // key order leaves full pages behind.
 Status IndexTree::splitChild(Step &child, Step &parent) {
-  auto &entries = child.page.entries;
-  const IndexPageKind kind = child.page.kind;
-  const bool hasTail = kind == IndexPageKind::Intermediate && child.page.tailPage != 0;
+  IndexPage &page = child.edit();
+  auto &entries = page.entries;
+  const IndexPageKind kind = page.kind;
+  const bool hasTail = kind == IndexPageKind::Intermediate && page.tailPage != 0;
   const size_t n = entries.size();
   if (n < 2 && !hasTail)
     return {ErrorCode::Internal, "Pagina d'indice non divisibile."};
 
   size_t cut; // entries [0, cut) move to the new page
-  if (n >= 2 && child.page.nextPage == 0 && child.inserted == n - 1) {
+  if (n >= 2 && page.nextPage == 0 && child.inserted == n - 1) {
     cut = n - 1;
   } else {
     size_t total = 0;
@@ -352,34 +427,33 @@ Status IndexTree::splitChild(Step &child, Step &parent) {
     return newNo.status();
   IndexPage lowerPage = blankPage(kind);
   lowerPage.entries.assign(lower.begin(), lower.end());
-  lowerPage.prevPage = child.page.prevPage;
+  lowerPage.prevPage = page.prevPage;
   lowerPage.nextPage = child.pageNo;
   entries.erase(entries.begin(), entries.begin() + static_cast<ptrdiff_t>(cut));
-  child.page.prevPage = *newNo;
+  page.prevPage = *newNo;
   if (lowerPage.prevPage != 0)
     JET_TRY(relink(lowerPage.prevPage, false, *newNo));
   JET_TRY(store(*newNo, lowerPage));
-  JET_TRY(store(child.pageNo, child.page));
-
-  auto &above = parent.page.entries;
+  auto &above = parent.edit().entries;
   above.insert(above.begin() + static_cast<ptrdiff_t>(parent.slot),
                parentEntryFor(lowerPage, *newNo));
   parent.inserted = parent.slot;
   ++parent.slot;
   if (parent.slot < above.size())
-    above[parent.slot] = parentEntryFor(child.page, child.pageNo);
-  return Status::ok();
+    above[parent.slot] = parentEntryFor(page, child.pageNo);
+  return storeStep(child);
 }
 
 // Takes an emptied page out of its level and out of the page above.
 Status IndexTree::removeChild(Step &child, Step &parent) {
-  const uint32_t prev = child.page.prevPage, next = child.page.nextPage;
+  const uint32_t prev = child.view().prevPage, next = child.view().nextPage;
   if (prev != 0)
     JET_TRY(relink(prev, false, next));
   if (next != 0)
     JET_TRY(relink(next, true, prev));
   JET_TRY(io_.release(index_, child.pageNo));
-  auto &above = parent.page.entries;
+  IndexPage &up = parent.edit();
+  auto &above = up.entries;
   if (parent.slot < above.size()) {
     above.erase(above.begin() + static_cast<ptrdiff_t>(parent.slot));
     return Status::ok();
@@ -387,13 +461,13 @@ Status IndexTree::removeChild(Step &child, Step &parent) {
   // The tail child went: the last child with an entry becomes the tail, and so does the right
   // edge below it.
   if (above.empty()) {
-    parent.page.tailPage = 0;
+    up.tailPage = 0;
     return Status::ok();
   }
-  parent.page.tailPage = above.back().child;
+  up.tailPage = above.back().child;
   above.pop_back();
   parent.slot = above.size();
-  return makeRightEdge(parent.page.tailPage);
+  return makeRightEdge(up.tailPage);
 }
 
 Status IndexTree::makeRightEdge(uint32_t pageNo) {

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -114,15 +115,27 @@ public:
   const PhysicalIndex &index() const { return index_; }
 
 private:
+  using PageHandle = std::shared_ptr<const IndexPage>;
+  // One page of a walk from the root: read shared (decoded pages are cached), copied only when
+  // the walk changes it.
   struct Step {
     uint32_t pageNo = 0;
-    IndexPage page;
+    PageHandle base;
+    std::unique_ptr<IndexPage> own;
     size_t slot = 0;            // entry followed down; entries.size() for the tail child
     size_t inserted = SIZE_MAX; // entry just added on this page, for the choice of split point
+    const IndexPage &view() const { return own ? *own : *base; }
+    IndexPage &edit() {
+      if (!own)
+        own = std::make_unique<IndexPage>(*base);
+      return *own;
+    }
   };
 
+  Result<PageHandle> loadShared(uint32_t pageNo);
   Result<IndexPage> load(uint32_t pageNo);
   Status store(uint32_t pageNo, const IndexPage &page);
+  Status storeStep(Step &step);
   Status descend(const IndexEntry &target, std::vector<Step> &path);
   Status scanFromEntry(const IndexEntry &target, const Visitor &visit);
   Status settle(std::vector<Step> &path);

@@ -37,37 +37,66 @@ bool validKind(IndexPageKind kind) {
 }
 
 // Length of the prefix the second entry shares with the first.
-size_t commonPrefix(const Bytes &a, const Bytes &b) {
-  size_t n = std::min(a.size(), b.size());
+// One entry's stored bytes without building them: its key, then the trailer (row pointer, and
+// the child page on intermediate pages).
+struct EntryView {
+  const Bytes &key;
+  uint8_t trailer[8];
+  size_t trailerLen;
+  EntryView(IndexPageKind kind, const IndexEntry &e) : key(e.key), trailerLen(trailerSize(kind)) {
+    trailer[0] = static_cast<uint8_t>(e.row.page >> 16);
+    trailer[1] = static_cast<uint8_t>(e.row.page >> 8);
+    trailer[2] = static_cast<uint8_t>(e.row.page);
+    trailer[3] = e.row.row;
+    for (int i = 0; i < 4; ++i)
+      trailer[4 + i] = static_cast<uint8_t>(e.child >> (24 - 8 * i));
+  }
+  size_t size() const { return key.size() + trailerLen; }
+  uint8_t at(size_t j) const { return j < key.size() ? key[j] : trailer[j - key.size()]; }
+  // Copies bytes [from, size()) to out.
+  void copyFrom(size_t from, uint8_t *out) const {
+    if (from < key.size()) {
+      std::memcpy(out, key.data() + from, key.size() - from);
+      out += key.size() - from;
+      from = key.size();
+    }
+    std::memcpy(out, trailer + (from - key.size()), size() - from);
+  }
+};
+
+size_t commonPrefix(const EntryView &a, const EntryView &b) {
+  const size_t n = std::min(a.size(), b.size());
+  const size_t k = std::min(a.key.size(), b.key.size());
   size_t i = 0;
-  while (i < n && a[i] == b[i])
+  while (i < k && a.key[i] == b.key[i])
+    ++i;
+  while (i < n && i >= k && a.at(i) == b.at(i))
     ++i;
   return i;
 }
 
 // Checks a page's entries and prefix; gives the size of the entry area.
-Status checkEntries(const IndexPage &page, std::vector<Bytes> &raw, size_t &used) {
+Status checkEntries(const IndexPage &page, size_t &used) {
   if (!validKind(page.kind))
     return cannotWrite("tipo di pagina sconosciuto");
-  raw.clear();
-  raw.reserve(page.entries.size());
   for (const auto &e : page.entries) {
     if (e.key.empty())
       return cannotWrite("voce senza chiave");
     if (e.row.page > kMaxRowPage)
       return cannotWrite("numero di pagina della riga oltre 24 bit");
-    raw.push_back(indexEntryBytes(page.kind, e));
   }
   const size_t prefix = page.prefixLength;
   used = 0;
-  if (!raw.empty()) {
-    if (prefix > raw.front().size())
+  if (!page.entries.empty()) {
+    const EntryView first(page.kind, page.entries.front());
+    if (prefix > first.size())
       return cannotWrite("prefisso comune più lungo della prima voce");
-    used = raw.front().size();
-    for (size_t i = 1; i < raw.size(); ++i) {
-      if (raw[i].size() <= prefix || commonPrefix(raw.front(), raw[i]) < prefix)
+    used = first.size();
+    for (size_t i = 1; i < page.entries.size(); ++i) {
+      const EntryView e(page.kind, page.entries[i]);
+      if (e.size() <= prefix || (prefix > 0 && commonPrefix(first, e) < prefix))
         return cannotWrite("prefisso comune non condiviso da tutte le voci");
-      used += raw[i].size() - prefix;
+      used += e.size() - prefix;
     }
   }
   if (used > kIndexEntrySpace)
@@ -98,12 +127,12 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry) {
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
   if (entries.size() < 2)
     return 0;
-  const Bytes first = indexEntryBytes(kind, entries.front());
+  const EntryView first(kind, entries.front());
   // Up to the row's page number at most: the row number always differs.
   size_t len = entries.front().key.size() + 3;
   for (size_t i = 1; i < entries.size() && len > 0; ++i) {
     len = std::min(len, entries[i].key.size() + 3);
-    len = std::min(len, commonPrefix(first, indexEntryBytes(kind, entries[i])));
+    len = std::min(len, commonPrefix(first, EntryView(kind, entries[i])));
   }
   return len;
 }
@@ -129,7 +158,8 @@ bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries, si
 }
 
 bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries) {
-  return indexEntriesFit(kind, entries, sharedPrefixLength(kind, entries));
+  return indexEntriesFit(kind, entries, 0) ||
+         indexEntriesFit(kind, entries, sharedPrefixLength(kind, entries));
 }
 
 std::strong_ordering compareIndexEntries(const IndexEntry &a, const IndexEntry &b) {
@@ -212,9 +242,8 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
 Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   if (out.size() != kIndexPageSize)
     return cannotWrite("area di destinazione di dimensione errata");
-  std::vector<Bytes> raw;
   size_t used = 0;
-  JET_TRY(checkEntries(page, raw, used));
+  JET_TRY(checkEntries(page, used));
 
   std::fill(out.begin(), out.end(), uint8_t{0});
   uint8_t *p = out.data();
@@ -230,10 +259,11 @@ Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   p[26] = page.unknownByte26;
 
   size_t pos = 0;
-  for (size_t i = 0; i < raw.size(); ++i) {
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    const EntryView e(page.kind, page.entries[i]);
     const size_t skip = i == 0 ? 0 : page.prefixLength;
-    const size_t n = raw[i].size() - skip;
-    std::memcpy(p + kIndexEntriesOffset + pos, raw[i].data() + skip, n);
+    const size_t n = e.size() - skip;
+    e.copyFrom(skip, p + kIndexEntriesOffset + pos);
     pos += n;
     p[kIndexEntryMaskOffset + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
   }
