@@ -99,6 +99,14 @@ public:
       return nullptr;
     return it->second.page;
   }
+  // Forgets the page if the cache holds exactly this copy of it.
+  bool drop(uint32_t pageNo, const IndexPage *page) {
+    auto it = pages_.find(pageNo);
+    if (it == pages_.end() || it->second.page.get() != page)
+      return false;
+    pages_.erase(it);
+    return true;
+  }
   void put(uint32_t pageNo, std::span<const uint8_t> image, std::shared_ptr<const IndexPage> page) {
     if (pages_.size() >= kCapacity && !pages_.count(pageNo))
       pages_.clear();
@@ -122,6 +130,19 @@ DecodedPages &decodedPages() {
 
 } // namespace
 
+IndexPage &IndexTree::Step::edit() {
+  if (own)
+    return *own;
+  // Nobody but the cache shares the decoded page: take it instead of copying its entries. (The
+  // cache only ever holds pages created mutable.)
+  if (base.use_count() == 2 && decodedPages().drop(pageNo, base.get()) && base.use_count() == 1)
+    own = std::make_unique<IndexPage>(std::move(const_cast<IndexPage &>(*base)));
+  else
+    own = std::make_unique<IndexPage>(*base);
+  base.reset();
+  return *own;
+}
+
 Result<IndexTree::PageHandle> IndexTree::loadShared(uint32_t pageNo) {
   JET_TRY(io_.read(pageNo, buffer_));
   if (auto hit = decodedPages().find(pageNo, buffer_))
@@ -129,7 +150,7 @@ Result<IndexTree::PageHandle> IndexTree::loadShared(uint32_t pageNo) {
   auto page = decodeIndexPage(buffer_);
   if (!page)
     return corruptPage(pageNo, page.status().message());
-  auto shared = std::make_shared<const IndexPage>(std::move(*page));
+  auto shared = std::make_shared<IndexPage>(std::move(*page));
   decodedPages().put(pageNo, buffer_, shared);
   return PageHandle(shared);
 }

@@ -125,11 +125,7 @@ private:
     size_t slot = 0;            // entry followed down; entries.size() for the tail child
     size_t inserted = SIZE_MAX; // entry just added on this page, for the choice of split point
     const IndexPage &view() const { return own ? *own : *base; }
-    IndexPage &edit() {
-      if (!own)
-        own = std::make_unique<IndexPage>(*base);
-      return *own;
-    }
+    IndexPage &edit();
   };
 
   Result<PageHandle> loadShared(uint32_t pageNo);
