@@ -33,6 +33,8 @@ struct RowPointer {
   uint8_t row = 0;
   static RowPointer decode(uint32_t word) { return {word >> 8, static_cast<uint8_t>(word & 0xFF)}; }
   bool operator==(const RowPointer &) const = default;
+  // Index order of rows with equal keys: page, then row.
+  auto operator<=>(const RowPointer &) const = default;
 };
 
 } // namespace jet

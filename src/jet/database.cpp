@@ -1,20 +1,70 @@
 #include "jet/database.h"
 
+#include "jet/table_writer.h"
+
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
 namespace jet {
 
+namespace {
+
+Status readOnlyError() {
+  return {ErrorCode::ReadOnly, "Impossibile aggiornare: il database è aperto in sola lettura."};
+}
+
+Status noTransaction() {
+  return {ErrorCode::NoTransaction, "Nessuna transazione attiva."};
+}
+
+} // namespace
+
+Database::~Database() {
+  if (inTransaction())
+    session_->transaction().rollback();
+}
+
 Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMode mode,
                                                  size_t cachePages) {
-  auto file = File::open(path, mode);
+  OpenOptions o;
+  o.cachePages = cachePages;
+  return open(path, mode, o);
+}
+
+Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMode mode,
+                                                 const OpenOptions &options) {
+  std::string name = std::filesystem::path(path).filename().string();
+  if (mode == OpenMode::ReadOnly) {
+    auto file = File::open(path, mode);
+    if (!file)
+      return file.status();
+    return open(std::move(*file), name, options.cachePages);
+  }
+  // The writer lock first, and a journal left by a crash rolled back, before any read.
+  auto session =
+      WriteSession::open(path, PageStore::kJet4PageSize, options.lockWait, options.faults);
+  if (!session)
+    return session.status();
+  auto file = File::open(path, OpenMode::ReadOnly);
   if (!file)
     return file.status();
-  return open(std::move(*file), std::filesystem::path(path).filename().string(), cachePages);
+  std::unique_ptr<Database> db(new Database());
+  db->session_ = std::move(*session);
+  return finishOpen(std::move(db), std::shared_ptr<File>(std::move(*file)), name,
+                    options.cachePages);
 }
 
 Result<std::unique_ptr<Database>>
 Database::open(std::unique_ptr<File> file, const std::string &displayName, size_t cachePages) {
+  std::unique_ptr<Database> db(new Database());
+  return finishOpen(std::move(db), std::shared_ptr<File>(std::move(file)), displayName, cachePages);
+}
+
+Result<std::unique_ptr<Database>> Database::finishOpen(std::unique_ptr<Database> db,
+                                                       std::shared_ptr<File> file,
+                                                       const std::string &displayName,
+                                                       size_t cachePages) {
   auto size = file->size();
   if (!size)
     return size.status();
@@ -23,14 +73,23 @@ Database::open(std::unique_ptr<File> file, const std::string &displayName, size_
   auto header = DatabaseHeader::parse(first, *size, displayName);
   if (!header)
     return header.status();
-  std::unique_ptr<Database> db(new Database());
   db->header_ = *header;
-  db->pager_ = std::make_unique<Pager>(std::move(file), cachePages);
+  if (db->session_) {
+    db->pager_ = std::make_unique<Pager>(file, &db->session_->transaction(), cachePages);
+    db->committed_ = std::make_unique<Pager>(file, nullptr, cachePages);
+  } else {
+    db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages);
+  }
+  db->allocator_ = std::make_unique<PageAllocator>(*db->pager_);
   auto catalog = Catalog::load(*db->pager_);
   if (!catalog)
     return catalog.status();
   db->catalog_ = std::move(*catalog);
   return db;
+}
+
+uint32_t Database::recoveredPages() const {
+  return session_ ? session_->recoveredPages() : 0;
 }
 
 std::vector<std::string> Database::tableNames() const {
@@ -48,18 +107,74 @@ std::vector<std::string> Database::userTableNames() const {
   return out;
 }
 
-Result<std::shared_ptr<const TableDef>> Database::table(std::string_view name) {
+namespace {
+
+// How a cached definition compares with its pages now.
+enum class DefState { Same, CountersOnly, Changed };
+
+DefState compareDef(Pager &pager, const TableDef &def) {
+  DefState state = DefState::Same;
+  for (size_t k = 0; k < def.pages.size(); ++k) {
+    PageRef hold;
+    auto img = pager.peek(def.pages[k], hold);
+    if (!img)
+      return DefState::Changed;
+    const uint8_t *raw =
+        k == 0 ? def.raw.data() : def.raw.data() + kPageSize + (k - 1) * (kPageSize - 8);
+    const uint8_t *now = *img;
+    if (k == 0) {
+      if (std::memcmp(now, raw, kTableDefRowCountOffset) != 0 ||
+          std::memcmp(now + kTableDefAutoNumberOffset + 4, raw + kTableDefAutoNumberOffset + 4,
+                      kPageSize - kTableDefAutoNumberOffset - 4) != 0)
+        return DefState::Changed;
+      if (std::memcmp(now + kTableDefRowCountOffset, raw + kTableDefRowCountOffset, 8) != 0)
+        state = DefState::CountersOnly;
+    } else if (std::memcmp(now + 8, raw, kPageSize - 8) != 0 ||
+               le32(now + 4) != (k + 1 < def.pages.size() ? def.pages[k + 1] : 0)) {
+      return DefState::Changed;
+    }
+  }
+  return state;
+}
+
+} // namespace
+
+Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache &cache,
+                                                          std::string_view name) {
   const CatalogEntry *e = catalog_.findTable(name);
   if (!e)
     return Status(ErrorCode::NoSuchTable,
                   "Il motore di database non trova la tabella \"" + std::string(name) + "\".");
-  if (auto it = defs_.find(e->tableDefPage()); it != defs_.end())
-    return it->second;
-  auto def = readTableDef(*pager_, e->tableDefPage(), e->name);
+  if (auto it = cache.defs.find(e->tableDefPage()); it != cache.defs.end()) {
+    DefState state = compareDef(pager, *it->second);
+    if (state == DefState::Same)
+      return it->second;
+    if (state == DefState::CountersOnly) {
+      PageRef hold;
+      auto img = pager.peek(it->second->page, hold);
+      if (img) {
+        auto copy = std::make_shared<TableDef>(*it->second);
+        std::memcpy(copy->raw.data() + kTableDefRowCountOffset, *img + kTableDefRowCountOffset, 8);
+        copy->rowCount = le32(*img + kTableDefRowCountOffset);
+        copy->lastAutoNumber = le32(*img + kTableDefAutoNumberOffset);
+        it->second = copy;
+        return it->second;
+      }
+    }
+  }
+  auto def = readTableDef(pager, e->tableDefPage(), e->name);
   if (!def)
     return def.status();
-  defs_[e->tableDefPage()] = *def;
+  cache.defs[e->tableDefPage()] = *def;
   return *def;
+}
+
+Result<std::shared_ptr<const TableDef>> Database::table(std::string_view name) {
+  return tableIn(*pager_, defs_, name);
+}
+
+Result<std::shared_ptr<const TableDef>> Database::committedTable(std::string_view name) {
+  return tableIn(committedPager(), committed_ ? committedDefs_ : defs_, name);
 }
 
 Result<TableCursor> Database::cursor(std::string_view name) {
@@ -67,6 +182,151 @@ Result<TableCursor> Database::cursor(std::string_view name) {
   if (!def)
     return def.status();
   return TableCursor::open(*pager_, *def);
+}
+
+Result<TableCursor> Database::committedCursor(std::string_view name) {
+  auto def = committedTable(name);
+  if (!def)
+    return def.status();
+  return TableCursor::open(committedPager(), *def);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool Database::inTransaction() const {
+  return session_ && session_->transaction().active();
+}
+
+Status Database::begin() {
+  if (!session_)
+    return readOnlyError();
+  if (inTransaction())
+    return {ErrorCode::Unsupported, "Una transazione è già aperta."};
+  return session_->transaction().begin();
+}
+
+Status Database::commit() {
+  if (!inTransaction())
+    return noTransaction();
+  PageTransaction &tx = session_->transaction();
+  std::vector<uint32_t> touched = tx.changedPageNumbers();
+  Status st = tx.commit();
+  if (!st && tx.active())
+    return st; // readers in flight: nothing written, still open
+  pager_->dropCached(touched);
+  pager_->refreshSize();
+  committed_->dropCached(touched);
+  committed_->refreshSize();
+  return st;
+}
+
+Status Database::rollback() {
+  if (!inTransaction())
+    return noTransaction();
+  PageTransaction &tx = session_->transaction();
+  std::vector<uint32_t> touched = tx.changedPageNumbers();
+  tx.rollback();
+  pager_->dropCached(touched);
+  return Status::ok();
+}
+
+Result<size_t> Database::savepoint() {
+  if (!inTransaction())
+    return noTransaction();
+  return session_->transaction().savepoint();
+}
+
+void Database::afterUndo() {
+  // Images the undo put back may differ from copies handed out before it.
+  pager_->dropCached(session_->transaction().changedPageNumbers());
+  pager_->dropAllCached();
+}
+
+Status Database::rollbackTo(size_t id) {
+  if (!inTransaction())
+    return noTransaction();
+  Status st = session_->transaction().rollbackTo(id);
+  afterUndo();
+  return st;
+}
+
+Status Database::release(size_t id) {
+  if (!inTransaction())
+    return noTransaction();
+  return session_->transaction().release(id);
+}
+
+template <typename F> Status Database::statement(F &&op) {
+  if (!session_)
+    return readOnlyError();
+  bool own = !inTransaction();
+  if (own)
+    JET_TRY(begin());
+  PageTransaction &tx = session_->transaction();
+  size_t sp = tx.savepoint();
+  Status st = op();
+  if (!st) {
+    (void)tx.rollbackTo(sp);
+    afterUndo();
+    if (own)
+      (void)rollback();
+    return st;
+  }
+  JET_TRY(tx.release(sp));
+  if (own)
+    return commit();
+  return Status::ok();
+}
+
+void Database::setIndexMaintainer(IndexMaintainer *maintainer) {
+  indexes_ = maintainer ? maintainer : &noIndexMaintenance();
+}
+
+Result<RowLocation> Database::insertRow(std::string_view name, std::vector<Value> &values,
+                                        const std::vector<bool> &supplied) {
+  RowLocation at;
+  Status st = statement([&]() -> Status {
+    auto def = table(name);
+    if (!def)
+      return def.status();
+    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    auto r = w.insert(values, supplied);
+    if (!r)
+      return r.status();
+    at = *r;
+    return Status::ok();
+  });
+  if (!st)
+    return st;
+  return at;
+}
+
+Status Database::updateRow(std::string_view name, RowLocation at, std::vector<Value> &values) {
+  return statement([&]() -> Status {
+    auto def = table(name);
+    if (!def)
+      return def.status();
+    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    return w.update(at, values);
+  });
+}
+
+Status Database::deleteRow(std::string_view name, RowLocation at) {
+  return statement([&]() -> Status {
+    auto def = table(name);
+    if (!def)
+      return def.status();
+    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    return w.remove(at);
+  });
+}
+
+Result<std::vector<Value>> Database::readRow(std::string_view name, RowLocation at) {
+  auto def = table(name);
+  if (!def)
+    return def.status();
+  TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+  return w.read(at);
 }
 
 } // namespace jet

@@ -1,13 +1,28 @@
 #pragma once
 // An open Jet 4 database: its header, pager and catalogue, and the way to its tables.
+//
+// Opened for writing, the database holds the writer lock from open to close (another writer is
+// refused with ErrorCode::Locked, nothing written) and a journal left by a crash is rolled back
+// before anything is read. Changes happen in transactions: begin(), then row writes, then
+// commit() or rollback(). A row write outside a transaction is a transaction of its own. Every
+// row write is a statement: when it fails, its partial changes are undone and an open
+// transaction stays usable. Savepoints nest statement-level undo for the layers above.
+//
+// Two views of the pages: pager() sees the open transaction's changes (the connection that owns
+// the transaction reads through it); committedPager() and committedCursor() read the file as
+// last committed, for connections that must not see the transaction before its commit.
 #include "jet/catalog.h"
 #include "jet/file.h"
 #include "jet/header.h"
+#include "jet/index_maintenance.h"
+#include "jet/journal.h"
+#include "jet/page_allocator.h"
 #include "jet/pager.h"
 #include "jet/status.h"
 #include "jet/table_cursor.h"
 #include "jet/table_def.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,34 +31,97 @@
 
 namespace jet {
 
+struct OpenOptions {
+  size_t cachePages = Pager::kDefaultCachePages;
+  // Tests: plays a crash or a failing disk in the journal and the database writes.
+  FaultInjector *faults = nullptr;
+  std::chrono::milliseconds lockWait = kLockWait;
+};
+
 class Database {
 public:
   static Result<std::unique_ptr<Database>> open(const std::string &path,
                                                 OpenMode mode = OpenMode::ReadOnly,
                                                 size_t cachePages = Pager::kDefaultCachePages);
-  // Over an already open file; `displayName` names it in messages.
+  static Result<std::unique_ptr<Database>> open(const std::string &path, OpenMode mode,
+                                                const OpenOptions &options);
+  // Over an already open file, read-only; `displayName` names it in messages.
   static Result<std::unique_ptr<Database>> open(std::unique_ptr<File> file,
                                                 const std::string &displayName,
                                                 size_t cachePages = Pager::kDefaultCachePages);
+  ~Database();
 
   const DatabaseHeader &header() const { return header_; }
   Pager &pager() { return *pager_; }
+  Pager &committedPager() { return committed_ ? *committed_ : *pager_; }
   const Catalog &catalog() const { return catalog_; }
+  bool writable() const { return session_ != nullptr; }
 
   // Every table in DAO order (by name ignoring case), system tables included.
   std::vector<std::string> tableNames() const;
   std::vector<std::string> userTableNames() const;
 
-  // The table's definition, read once and kept; names match ignoring case.
+  // The table's definition as the open transaction sees it; names match ignoring case.
   Result<std::shared_ptr<const TableDef>> table(std::string_view name);
   Result<TableCursor> cursor(std::string_view name);
+  // The same as last committed.
+  Result<std::shared_ptr<const TableDef>> committedTable(std::string_view name);
+  Result<TableCursor> committedCursor(std::string_view name);
+
+  // Transactions.
+  bool inTransaction() const;
+  Status begin();
+  Status commit();
+  Status rollback();
+  // Statement-level undo inside the open transaction; ids nest.
+  Result<size_t> savepoint();
+  Status rollbackTo(size_t id);
+  Status release(size_t id);
+
+  // Rows (one statement each). `values` has one entry per column, in table order; on return it
+  // holds what was stored (autonumber and GUID values given by the engine). Where `supplied` is
+  // not empty, supplied[i] false means the column was not given.
+  Result<RowLocation> insertRow(std::string_view table, std::vector<Value> &values,
+                                const std::vector<bool> &supplied = {});
+  Status updateRow(std::string_view table, RowLocation at, std::vector<Value> &values);
+  Status deleteRow(std::string_view table, RowLocation at);
+  // A row's values as the open transaction sees it.
+  Result<std::vector<Value>> readRow(std::string_view table, RowLocation at);
+
+  // Every insert, update and delete calls it; the default keeps no index. Not owned.
+  void setIndexMaintainer(IndexMaintainer *maintainer);
+  IndexMaintainer &indexMaintainer() { return *indexes_; }
+  // Pages for new use, from the free-page map or the end of the file (writable databases).
+  PageAllocator &pageAllocator() { return *allocator_; }
+
+  // Pages a journal left by a crash gave back at open.
+  uint32_t recoveredPages() const;
 
 private:
   Database() = default;
+  static Result<std::unique_ptr<Database>> finishOpen(std::unique_ptr<Database> db,
+                                                      std::shared_ptr<File> file,
+                                                      const std::string &displayName,
+                                                      size_t cachePages);
+  struct DefCache {
+    std::map<uint32_t, std::shared_ptr<const TableDef>> defs; // by definition page
+  };
+  Result<std::shared_ptr<const TableDef>> tableIn(Pager &pager, DefCache &cache,
+                                                  std::string_view name);
+  // Runs one row statement: inside the open transaction under a savepoint, or in a transaction
+  // of its own.
+  template <typename F> Status statement(F &&op);
+  void afterUndo();
+
   DatabaseHeader header_;
+  std::unique_ptr<WriteSession> session_;
   std::unique_ptr<Pager> pager_;
+  std::unique_ptr<Pager> committed_;
+  std::unique_ptr<PageAllocator> allocator_;
   Catalog catalog_;
-  std::map<uint32_t, std::shared_ptr<const TableDef>> defs_; // by definition page
+  DefCache defs_;
+  DefCache committedDefs_;
+  IndexMaintainer *indexes_ = &noIndexMaintenance();
 };
 
 } // namespace jet

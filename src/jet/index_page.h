@@ -11,6 +11,7 @@
 //   0x1E0 the entries, back to back; every entry after the first leaves out the shared prefix
 // An entry is its key, then the row it points at (page number in 3 bytes and row number), then
 // on intermediate pages the child page (4 bytes): the page below whose last entry this is.
+#include "jet/bytes.h"
 #include "jet/status.h"
 #include "jet/value.h"
 
@@ -29,12 +30,7 @@ constexpr size_t kIndexEntrySpace = kIndexPageSize - kIndexEntriesOffset;
 
 enum class IndexPageKind : uint8_t { Intermediate = 0x03, Leaf = 0x04 };
 
-// The row an index entry points at.
-struct RowPointer {
-  uint32_t page = 0; // fits 24 bits
-  uint8_t row = 0;
-  auto operator<=>(const RowPointer &) const = default;
-};
+// The row an index entry points at: RowPointer (bytes.h), its page fitting 24 bits.
 
 struct IndexEntry {
   Bytes key; // the whole key, shared prefix included

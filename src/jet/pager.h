@@ -1,9 +1,10 @@
 #pragma once
 // The pager: fixed-size pages of the database file through a bounded cache.
 //
-// Reads only for now. The write path goes in here, not around it: a page taken for change
-// will be copied to the rollback journal before its first change in a transaction, marked
-// dirty, and written back on commit; callers above never touch the File directly.
+// A pager opened over a write transaction (journal.h) sees the transaction's pages: a page the
+// transaction changed is read from its image, every other page from the file. Changes go
+// through modify() and appendPage(), never around the pager. A pager without a transaction reads
+// the file as committed (the view other connections get while a transaction is open).
 #include "jet/bytes.h"
 #include "jet/file.h"
 #include "jet/status.h"
@@ -13,8 +14,11 @@
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace jet {
+
+class PageTransaction;
 
 constexpr size_t kPageSize = 4096;
 
@@ -32,7 +36,8 @@ private:
   std::array<uint8_t, kPageSize> data_{};
 };
 
-// Shared so a page stays valid while a caller holds it, even after the cache drops it.
+// Shared so a page stays valid while a caller holds it, even after the cache drops it. A page
+// taken before a change keeps showing the bytes it had when it was taken.
 using PageRef = std::shared_ptr<const Page>;
 
 class Pager {
@@ -40,22 +45,43 @@ public:
   static constexpr size_t kDefaultCachePages = 256;
 
   explicit Pager(std::unique_ptr<File> file, size_t cachePages = kDefaultCachePages);
+  // Reads `file` (which outlives the pager) and, where given, the transaction's pages.
+  Pager(std::shared_ptr<File> file, PageTransaction *tx, size_t cachePages = kDefaultCachePages);
 
   const File &file() const { return *file_; }
-  bool writable() const { return file_->mode() == OpenMode::ReadWrite; }
-  // Whole pages in the file; a torn last page does not count.
-  uint32_t pageCount() const { return pageCount_; }
+  // Whether changes can be made through this pager (a write transaction is behind it).
+  bool writable() const { return tx_ != nullptr; }
+  bool inTransaction() const;
+  // Whole pages in the file (as the transaction sees it); a torn last page does not count.
+  uint32_t pageCount() const;
 
   Result<PageRef> page(uint32_t number);
+  // A page's bytes without a copy: the transaction's image where it has one, else the cached
+  // page, kept alive by `hold`. Valid until the next change of the page.
+  Result<const uint8_t *> peek(uint32_t number, PageRef &hold);
+
+  // The transaction's image of a page, to change in place (call before each change).
+  Result<uint8_t *> modify(uint32_t number);
+  // A new zero-filled page at the end of the file.
+  Result<uint32_t> appendPage();
+
+  // After a commit, rollback or rollback to a savepoint: forget copies that may be stale.
+  void dropCached(const std::vector<uint32_t> &pages);
+  void dropAllCached();
+  // The file grew or shrank under a commit.
+  void refreshSize();
 
   size_t cachedPages() const { return lru_.size(); }
 
 private:
-  std::unique_ptr<File> file_;
+  std::shared_ptr<File> file_;
+  PageTransaction *tx_ = nullptr;
   uint32_t pageCount_ = 0;
   size_t capacity_;
   std::list<PageRef> lru_; // most recently used first
   std::unordered_map<uint32_t, std::list<PageRef>::iterator> index_;
+  // Copies of the transaction's images handed out by page(), until the image changes.
+  std::unordered_map<uint32_t, PageRef> views_;
 };
 
 } // namespace jet

@@ -7,6 +7,7 @@
 #include "jet/text_codec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 namespace jet {
@@ -51,6 +52,30 @@ const ColumnDef *TableDef::columnByNumber(uint16_t number) const {
     if (c.number == number)
       return &c;
   return nullptr;
+}
+
+const LongValueMaps *TableDef::longValueMapsOf(uint16_t columnNumber) const {
+  for (const auto &m : longValueMaps)
+    if (m.columnNumber == columnNumber)
+      return &m;
+  return nullptr;
+}
+
+Status writeTableDefBytes(Pager &pager, const TableDef &def, size_t rawOffset, ByteView bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    size_t off = rawOffset + i;
+    size_t pageIndex = off < kPageSize ? 0 : 1 + (off - kPageSize) / (kPageSize - 8);
+    size_t inPage = off < kPageSize ? off : 8 + (off - kPageSize) % (kPageSize - 8);
+    if (pageIndex >= def.pages.size())
+      return {ErrorCode::Internal, "Scrittura oltre la definizione della tabella."};
+    auto img = pager.modify(def.pages[pageIndex]);
+    if (!img)
+      return img.status();
+    size_t n = std::min(bytes.size() - i, kPageSize - inPage);
+    std::memcpy(*img + inPage, bytes.data() + i, n);
+    i += n;
+  }
+  return Status::ok();
 }
 
 namespace {
@@ -247,6 +272,16 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
     if (!n)
       return fail(n.status());
     ix.name = std::move(*n);
+  }
+
+  // Memo and OLE columns' page maps, up to a column number of 0xFFFF.
+  while (p.fits(off, 2) && le16(p.at(off)) != 0xFFFF && p.fits(off, 10)) {
+    LongValueMaps m;
+    m.columnNumber = le16(p.at(off));
+    m.usedPagesMap = le32(p.at(off + 2));
+    m.freePagesMap = le32(p.at(off + 6));
+    def->longValueMaps.push_back(m);
+    off += 10;
   }
 
   std::stable_sort(cols.begin(), cols.end(),

@@ -98,6 +98,13 @@ struct LogicalIndex {
   bool onReferencedSide() const { return isForeignKey() && relatedTableType == 1; }
 };
 
+// The pages of a memo or OLE column's long values, as the definition's last block lists them.
+struct LongValueMaps {
+  uint16_t columnNumber = 0;
+  uint32_t usedPagesMap = 0;
+  uint32_t freePagesMap = 0;
+};
+
 struct TableDef {
   static constexpr uint8_t kUserTable = 0x4E;
   static constexpr uint8_t kSystemTable = 0x53;
@@ -115,6 +122,7 @@ struct TableDef {
   std::vector<ColumnDef> columns; // in table order
   std::vector<PhysicalIndex> physicalIndexes;
   std::vector<LogicalIndex> indexes;
+  std::vector<LongValueMaps> longValueMaps;
   // The definition's bytes: the first page whole, then each further page without its
   // 8-byte header. Every definitionOffset above is into this.
   std::vector<uint8_t> raw;
@@ -124,7 +132,16 @@ struct TableDef {
   // Case-insensitive, as Jet matches names.
   const ColumnDef *findColumn(std::string_view name) const;
   const ColumnDef *columnByNumber(uint16_t number) const;
+  const LongValueMaps *longValueMapsOf(uint16_t columnNumber) const;
 };
+
+// Jet 4 offsets of the counters in a definition's first page.
+constexpr size_t kTableDefRowCountOffset = 16;
+constexpr size_t kTableDefAutoNumberOffset = 20;
+
+// Changes stored definition bytes through the pager's transaction; `rawOffset` counts as
+// TableDef::raw does (the bytes may run over into the next definition page).
+Status writeTableDefBytes(Pager &pager, const TableDef &def, size_t rawOffset, ByteView bytes);
 
 // Reads the definition that starts at the given page. The name goes into error messages.
 Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page,

@@ -100,3 +100,85 @@ std::string decodeJetText(ByteView b) {
 }
 
 } // namespace jet
+
+namespace jet {
+
+bool toUtf16(std::string_view s, std::u16string &out) {
+  out.clear();
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    uint8_t c = static_cast<uint8_t>(s[i]);
+    uint32_t cp;
+    size_t extra;
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else {
+      return false;
+    }
+    if (extra > 0 && i + extra >= s.size())
+      return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      uint8_t cc = static_cast<uint8_t>(s[i + k]);
+      if ((cc & 0xC0) != 0x80)
+        return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += extra + 1;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return true;
+}
+
+Bytes encodeJetText(std::u16string_view text, bool compress) {
+  Bytes plain;
+  plain.reserve(text.size() * 2);
+  for (char16_t u : text) {
+    plain.push_back(static_cast<uint8_t>(u & 0xFF));
+    plain.push_back(static_cast<uint8_t>(u >> 8));
+  }
+  if (!compress || text.empty())
+    return plain;
+  Bytes packed{0xFF, 0xFE};
+  bool narrow = true;
+  for (char16_t u : text) {
+    if (u >= 0x01 && u <= 0xFF) {
+      if (!narrow) {
+        packed.push_back(0);
+        narrow = true;
+      }
+      packed.push_back(static_cast<uint8_t>(u));
+      continue;
+    }
+    // A wide character whose low byte is zero would read as a mode switch.
+    if ((u & 0xFF) == 0)
+      return plain;
+    if (narrow) {
+      packed.push_back(0);
+      narrow = false;
+    }
+    packed.push_back(static_cast<uint8_t>(u & 0xFF));
+    packed.push_back(static_cast<uint8_t>(u >> 8));
+    if (packed.size() >= plain.size())
+      return plain;
+  }
+  return packed.size() < plain.size() ? packed : plain;
+}
+
+} // namespace jet

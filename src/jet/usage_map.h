@@ -29,11 +29,45 @@ public:
   Result<std::vector<uint32_t>> pages(Pager &pager) const;
 
 private:
+  friend class UsageMapEditor;
   uint8_t kind_ = kInline;
   RowPointer location_;
   uint32_t startPage_ = 0;         // inline map: page of bit 0
   std::vector<uint8_t> bitmap_;    // inline map
   std::vector<uint32_t> mapPages_; // reference map: one bitmap page per slot, 0 if none
+};
+
+class PageAllocator;
+
+// Changes a stored usage map through the pager's transaction. An inline map whose range cannot
+// hold a page moves its start while it is empty, and otherwise becomes a reference map (its
+// bitmap pages come from the allocator), as the Jet engine lets a map grow.
+class UsageMapEditor {
+public:
+  // `global`: the database's free-page map on page 1, where pages past an inline map's range
+  // count as free and pages before it as in use.
+  UsageMapEditor(Pager &pager, PageAllocator *pages, uint32_t pointerWord, bool global = false)
+      : pager_(pager), pages_(pages), word_(pointerWord), global_(global) {}
+
+  Result<bool> contains(uint32_t page);
+  Status add(uint32_t page);
+  Status remove(uint32_t page);
+  // The first marked page at or after `from` (below `limit`), or none.
+  Result<std::optional<uint32_t>> next(uint32_t from, uint32_t limit = 0xFFFFFFFFu);
+  // Every marked page, ascending.
+  Result<std::vector<uint32_t>> pages();
+
+private:
+  // The map's row: its bytes in the page image (writable when `change`), and its length.
+  Result<uint8_t *> row(bool change, size_t &length);
+  Status setBit(uint32_t page, bool on);
+  Status toReference(uint8_t *row, size_t length, uint32_t extraPage);
+
+  Pager &pager_;
+  PageAllocator *pages_;
+  uint32_t word_;
+  bool global_;
+  PageRef hold_;
 };
 
 } // namespace jet

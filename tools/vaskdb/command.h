@@ -30,5 +30,6 @@ int runTables(const Args &args);
 int runSchema(const Args &args);
 int runExport(const Args &args);
 int runSql(const Args &args);
+int runCheck(const Args &args);
 
 } // namespace vaskdb

@@ -19,6 +19,10 @@ const Command kCommands[] = {
      "esegue un'istruzione SQL (SELECT stampa CSV, le altre il numero di righe); senza "
      "istruzione legge le istruzioni dallo standard input, una per riga, in un'unica transazione",
      runSql},
+    {"check", "FILE",
+     "verifica il database: righe leggibili e contate, mappe delle pagine, valori lunghi; "
+     "stampa \"ok\" o i problemi trovati (stato di uscita 1)",
+     runCheck},
 };
 
 void printHelp() {

@@ -1,0 +1,19 @@
+#pragma once
+// The integrity check behind `vaskdb check`: every table's rows readable and counted true, its
+// usage maps agreeing with its pages, long-value chains sound, data pages' free space true,
+// the free-page map holding no page in use. The indexes are checked by the database's index
+// maintainer (IndexMaintainer::checkTable).
+#include "jet/database.h"
+#include "jet/status.h"
+
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Appends one Italian line per finding; fails only where the check itself cannot go on.
+Status checkDatabase(Database &db, std::vector<std::string> &findings);
+// One table (its pages found by scanning the whole file).
+Status checkTable(Database &db, std::string_view table, std::vector<std::string> &findings);
+
+} // namespace jet

@@ -1,0 +1,291 @@
+#include "jet/data_page.h"
+#include "jet/errors.h"
+#include "jet/page_allocator.h"
+#include "jet/usage_map.h"
+
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+std::optional<uint32_t> firstBit(const uint8_t *bits, size_t bytes, uint64_t from) {
+  for (uint64_t byte = from / 8; byte < bytes; ++byte) {
+    uint8_t b = bits[byte];
+    if (byte == from / 8)
+      b &= static_cast<uint8_t>(0xFF << (from % 8));
+    if (b == 0)
+      continue;
+    for (int bit = 0; bit < 8; ++bit)
+      if (b & (1u << bit))
+        return static_cast<uint32_t>(byte * 8 + bit);
+  }
+  return std::nullopt;
+}
+
+void putBit(uint8_t *bits, uint32_t n, bool on) {
+  if (on)
+    bits[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
+  else
+    bits[n / 8] &= static_cast<uint8_t>(~(1u << (n % 8)));
+}
+
+void put32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+} // namespace
+
+Result<uint8_t *> UsageMapEditor::row(bool change, size_t &length) {
+  RowPointer at = RowPointer::decode(word_);
+  const uint8_t *img;
+  uint8_t *mimg = nullptr;
+  if (change) {
+    auto m = pager_.modify(at.page);
+    if (!m)
+      return m.status();
+    mimg = *m;
+    img = mimg;
+  } else {
+    auto p = pager_.peek(at.page, hold_);
+    if (!p)
+      return p.status();
+    img = *p;
+  }
+  if (img[0] != kPageTypeData)
+    return corruptPage(at.page, "la mappa di utilizzo delle pagine non è in una pagina di dati");
+  uint16_t rows = le16(img + DataPage::kRowCountOffset);
+  if (at.row >= rows || DataPage::kRowTableOffset + 2u * rows > kPageSize)
+    return corruptPage(at.page, "mappa di utilizzo delle pagine mancante");
+  const uint8_t *table = img + DataPage::kRowTableOffset;
+  size_t start = le16(table + 2 * at.row) & DataPage::kOffsetMask;
+  size_t end = at.row == 0 ? kPageSize : (le16(table + 2 * (at.row - 1)) & DataPage::kOffsetMask);
+  if (start < DataPage::kRowTableOffset + 2u * rows || start >= end || end > kPageSize)
+    return corruptPage(at.page, "mappa di utilizzo delle pagine fuori dai limiti");
+  length = end - start;
+  if (img[start] == UsageMap::kInline ? length < 5 : img[start] != UsageMap::kReference)
+    return corruptPage(at.page, "mappa di utilizzo delle pagine non valida");
+  return const_cast<uint8_t *>(img + start);
+}
+
+Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t limit) {
+  size_t len = 0;
+  auto r = row(false, len);
+  if (!r)
+    return r.status();
+  const uint8_t *m = *r;
+  using Opt = std::optional<uint32_t>;
+  if (m[0] == UsageMap::kInline) {
+    uint64_t start = le32(m + 1);
+    uint64_t span = (len - 5) * 8;
+    uint64_t rel = from > start ? from - start : 0;
+    if (auto bit = firstBit(m + 5, len - 5, rel)) {
+      uint64_t page = start + *bit;
+      return page < limit ? Opt(static_cast<uint32_t>(page)) : Opt();
+    }
+    if (global_) {
+      uint64_t page = std::max<uint64_t>(from, start + span);
+      return page < limit ? Opt(static_cast<uint32_t>(page)) : Opt();
+    }
+    return Opt();
+  }
+  size_t slots = (len - 1) / 4;
+  for (size_t i = from / UsageMap::kPagesPerMapPage; i < slots; ++i) {
+    uint64_t base = uint64_t(i) * UsageMap::kPagesPerMapPage;
+    if (base >= limit)
+      break;
+    uint32_t mp = le32(m + 1 + 4 * i);
+    if (mp == 0)
+      continue;
+    PageRef hold;
+    auto page = pager_.peek(mp, hold);
+    if (!page)
+      return page.status();
+    if ((*page)[0] != kPageTypeUsageMap)
+      return corruptPage(mp, "non è una pagina della mappa di utilizzo");
+    uint64_t rel = from > base ? from - base : 0;
+    if (auto bit = firstBit(*page + 4, kPageSize - 4, rel)) {
+      uint64_t pg = base + *bit;
+      return pg < limit ? Opt(static_cast<uint32_t>(pg)) : Opt();
+    }
+    // The map row may have moved under a peek of another page; read it again.
+    auto again = row(false, len);
+    if (!again)
+      return again.status();
+    m = *again;
+  }
+  return Opt();
+}
+
+Result<std::vector<uint32_t>> UsageMapEditor::pages() {
+  std::vector<uint32_t> out;
+  uint32_t from = 0;
+  for (;;) {
+    auto n = next(from, global_ ? pager_.pageCount() : 0xFFFFFFFFu);
+    if (!n)
+      return n.status();
+    if (!*n)
+      return out;
+    out.push_back(**n);
+    if (**n == 0xFFFFFFFEu)
+      return out;
+    from = **n + 1;
+  }
+}
+
+Result<bool> UsageMapEditor::contains(uint32_t page) {
+  auto n = next(page, page + 1);
+  if (!n)
+    return n.status();
+  return n->has_value();
+}
+
+Status UsageMapEditor::add(uint32_t page) {
+  return setBit(page, true);
+}
+
+Status UsageMapEditor::remove(uint32_t page) {
+  return setBit(page, false);
+}
+
+Status UsageMapEditor::toReference(uint8_t *m, size_t len, uint32_t extraPage) {
+  std::vector<uint32_t> marked;
+  uint32_t start = le32(m + 1);
+  for (uint32_t i = 0; i < (len - 5) * 8; ++i)
+    if (m[5 + i / 8] & (1u << (i % 8)))
+      marked.push_back(start + i);
+  m[0] = UsageMap::kReference;
+  std::memset(m + 1, 0, len - 1);
+  marked.push_back(extraPage);
+  for (uint32_t p : marked)
+    JET_TRY(setBit(p, true));
+  return Status::ok();
+}
+
+Status UsageMapEditor::setBit(uint32_t page, bool on) {
+  size_t len = 0;
+  auto r = row(true, len);
+  if (!r)
+    return r.status();
+  uint8_t *m = *r;
+  if (m[0] == UsageMap::kInline) {
+    uint32_t start = le32(m + 1);
+    uint64_t span = uint64_t(len - 5) * 8;
+    if (page >= start && page < start + span) {
+      putBit(m + 5, page - start, on);
+      return Status::ok();
+    }
+    bool empty = !firstBit(m + 5, len - 5, 0);
+    if (global_) {
+      // Pages before the range count as in use, pages after it as free.
+      if (on || page < start)
+        return Status::ok();
+      uint32_t newStart = page & ~7u;
+      std::memset(m + 5, 0xFF, len - 5);
+      put32(m + 1, newStart);
+      for (uint32_t p = newStart; p <= page; ++p)
+        putBit(m + 5, p - newStart, false);
+      return Status::ok();
+    }
+    if (!on)
+      return Status::ok();
+    if (empty) {
+      uint32_t newStart = page & ~7u;
+      put32(m + 1, newStart);
+      putBit(m + 5, page - newStart, true);
+      return Status::ok();
+    }
+    if (!pages_)
+      return {ErrorCode::Internal, "Mappa di utilizzo da ampliare senza allocatore di pagine."};
+    return toReference(m, len, page);
+  }
+  size_t slots = (len - 1) / 4;
+  size_t slot = page / UsageMap::kPagesPerMapPage;
+  if (slot >= slots)
+    return {ErrorCode::IoError, "Il database ha raggiunto la dimensione massima."};
+  uint32_t mp = le32(m + 1 + 4 * slot);
+  if (mp == 0) {
+    if (!on)
+      return Status::ok();
+    if (!pages_)
+      return {ErrorCode::Internal, "Mappa di utilizzo da ampliare senza allocatore di pagine."};
+    auto fresh = global_ ? pages_->appendFresh() : pages_->allocate();
+    if (!fresh)
+      return fresh.status();
+    mp = *fresh;
+    auto img = pager_.modify(mp);
+    if (!img)
+      return img.status();
+    std::memset(*img, 0, kPageSize);
+    (*img)[0] = kPageTypeUsageMap;
+    (*img)[1] = 0x01;
+    auto again = row(true, len);
+    if (!again)
+      return again.status();
+    put32(*again + 1 + 4 * slot, mp);
+  }
+  auto img = pager_.modify(mp);
+  if (!img)
+    return img.status();
+  if ((*img)[0] != kPageTypeUsageMap)
+    return corruptPage(mp, "non è una pagina della mappa di utilizzo");
+  putBit(*img + 4, page - uint32_t(slot * UsageMap::kPagesPerMapPage), on);
+  return Status::ok();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool PageAllocator::haveGlobalMap() {
+  if (globalMap_ < 0) {
+    UsageMapEditor g(pager_, this, kGlobalMapWord, true);
+    globalMap_ = pager_.pageCount() > 2 && g.next(0, 0).isOk() ? 1 : 0;
+  }
+  return globalMap_ == 1;
+}
+
+Result<uint32_t> PageAllocator::appendFresh() {
+  return pager_.appendPage();
+}
+
+Result<uint32_t> PageAllocator::allocate() {
+  if (haveGlobalMap()) {
+    UsageMapEditor g(pager_, this, kGlobalMapWord, true);
+    // Pages 0 to 2 (header, this map, the catalogue) are never free.
+    auto free = g.next(3, pager_.pageCount());
+    if (!free)
+      return free.status();
+    if (*free) {
+      uint32_t page = **free;
+      JET_TRY(g.remove(page));
+      auto img = pager_.modify(page);
+      if (!img)
+        return img.status();
+      std::memset(*img, 0, kPageSize);
+      return page;
+    }
+  }
+  auto page = pager_.appendPage();
+  if (!page)
+    return page.status();
+  if (haveGlobalMap()) {
+    UsageMapEditor g(pager_, this, kGlobalMapWord, true);
+    JET_TRY(g.remove(*page));
+  }
+  return page;
+}
+
+Status PageAllocator::release(uint32_t page) {
+  if (page < 3)
+    return {ErrorCode::Internal, "Pagina di sistema non liberabile."};
+  auto img = pager_.modify(page);
+  if (!img)
+    return img.status();
+  std::memset(*img, 0, kPageSize);
+  if (!haveGlobalMap())
+    return Status::ok();
+  UsageMapEditor g(pager_, this, kGlobalMapWord, true);
+  return g.add(page);
+}
+
+} // namespace jet

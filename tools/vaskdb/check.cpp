@@ -1,0 +1,28 @@
+// vaskdb check: the integrity check of a database file.
+#include "command.h"
+#include "jet/integrity_check.h"
+
+#include <cstdio>
+
+namespace vaskdb {
+
+int runCheck(const Args &args) {
+  if (!checkArgs(*findCommand("check"), args, 1, 1))
+    return 1;
+  auto db = openReadOnly(args[0]);
+  if (!db)
+    return fail(db.status());
+  // An index maintainer installed on the database checks the indexes as well.
+  std::vector<std::string> findings;
+  jet::Status st = jet::checkDatabase(**db, findings);
+  for (const auto &f : findings)
+    std::printf("%s\n", f.c_str());
+  if (!st)
+    return fail(st);
+  if (!findings.empty())
+    return 1;
+  std::printf("ok\n");
+  return 0;
+}
+
+} // namespace vaskdb
