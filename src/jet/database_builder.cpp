@@ -1,8 +1,10 @@
 #include "jet/database_builder.h"
 
+#include "jet/catalog.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
+#include "jet/long_value.h"
 #include "jet/names.h"
 #include "jet/page_store.h"
 #include "jet/pager.h"
@@ -12,7 +14,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace jet {
@@ -126,16 +130,19 @@ std::vector<TableSpec> systemSpecs() {
                     col("FInheritable", T::Boolean)};
   out[1].indexes = {{"ObjectId", {{"ObjectId", true}}}};
   out[2].name = "MSysQueries";
-  out[2].columns = {col("ObjectId", T::Long),  col("Attribute", T::Byte),
+  out[2].columns = {col("ObjectId", T::Long),     col("Attribute", T::Byte),
                     col("Order", T::Binary, 255), col("Name1", T::Text, 255),
-                    col("Name2", T::Text, 255), col("Expression", T::Memo),
-                    col("Flag", T::Integer),   col("LvExtra", T::Long)};
+                    col("Name2", T::Text, 255),   col("Expression", T::Memo),
+                    col("Flag", T::Integer),      col("LvExtra", T::Long)};
   out[2].indexes = {
       {"ObjectIdAttribute", {{"ObjectId", true}, {"Attribute", true}, {"Order", true}}, true}};
   out[3].name = "MSysRelationships";
-  out[3].columns = {col("szRelationship", T::Text, 255), col("grbit", T::Long),
-                    col("ccolumn", T::Long),             col("icolumn", T::Long),
-                    col("szObject", T::Text, 255),       col("szColumn", T::Text, 255),
+  out[3].columns = {col("szRelationship", T::Text, 255),
+                    col("grbit", T::Long),
+                    col("ccolumn", T::Long),
+                    col("icolumn", T::Long),
+                    col("szObject", T::Text, 255),
+                    col("szColumn", T::Text, 255),
                     col("szReferencedObject", T::Text, 255),
                     col("szReferencedColumn", T::Text, 255)};
   out[3].indexes = {{"szRelationship", {{"szRelationship", true}}, false, false, true},
@@ -553,9 +560,8 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
       return key.status();
     entries.push_back({std::move(*key), where[r], 0});
   }
-  std::sort(entries.begin(), entries.end(), [](const IndexEntry &a, const IndexEntry &b) {
-    return compareIndexEntries(a, b) < 0;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const IndexEntry &a, const IndexEntry &b) { return compareIndexEntries(a, b) < 0; });
   if (px.unique()) {
     for (size_t i = 1; i < entries.size(); ++i)
       if (entries[i].key == entries[i - 1].key) {
@@ -570,7 +576,9 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
       }
   }
   IndexBuild out;
-  out.entries = static_cast<uint32_t>(entries.size());
+  // The definition counts distinct keys.
+  for (size_t i = 0; i < entries.size(); ++i)
+    out.entries += i == 0 || entries[i].key != entries[i - 1].key;
   IndexPageKind kind = IndexPageKind::Leaf;
   std::vector<IndexEntry> level = std::move(entries);
   for (;;) {
@@ -655,8 +663,8 @@ Bytes mapRow(Layout &layout, std::vector<uint32_t> pages) {
 
 Bytes headerPage(DateTime created) {
   Bytes p(kPageSize, 0);
-  const uint8_t start[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd', 'a', 'r', 'd',
-                           ' ',  'J',  'e',  't',  ' ', 'D', 'B', 0x00, 0x01};
+  const uint8_t start[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd',  'a', 'r',
+                           'd',  ' ',  'J',  'e',  't', ' ', 'D', 'B', 0x00, 0x01};
   std::memcpy(p.data(), start, sizeof start);
   const uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
                            0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
@@ -768,23 +776,22 @@ Result<Bytes> DatabaseBuilder::build() {
     return std::vector<Value>{Value(static_cast<int32_t>(id)), Value(sid), Value(acm),
                               Value(inheritable)};
   };
-  std::vector<std::vector<Value>> aces = {
-      ace(2, sids::kAdmin, 393216, false),
-      ace(3, sids::kAdmin, 393216, false),
-      ace(4, sids::kAdmin, 393216, false),
-      ace(5, sids::kAdmin, 917504, false),
-      ace(kTablesId, sids::kUsers, 983294, true),
-      ace(kTablesId, sids::kAdmin, 393217, false),
-      ace(kRelationshipsId, sids::kUsers, 983294, true),
-      ace(kRelationshipsId, sids::kAdmin, 393217, false),
-      ace(kDatabasesId, sids::kAdmin, 393216, false),
-      ace(kMSysDbId, sids::kAdmin, 393230, false),
-      ace(kMSysDbId, sids::kAdmins, 14, false),
-      ace(4, sids::kAdmins, 20, false),
-      ace(5, sids::kAdmins, 20, false),
-      ace(2, sids::kAdmins, 20, false),
-      ace(kTablesId, sids::kAdmins, 1048319, true),
-      ace(kRelationshipsId, sids::kAdmins, 1048575, true)};
+  std::vector<std::vector<Value>> aces = {ace(2, sids::kAdmin, 393216, false),
+                                          ace(3, sids::kAdmin, 393216, false),
+                                          ace(4, sids::kAdmin, 393216, false),
+                                          ace(5, sids::kAdmin, 917504, false),
+                                          ace(kTablesId, sids::kUsers, 983294, true),
+                                          ace(kTablesId, sids::kAdmin, 393217, false),
+                                          ace(kRelationshipsId, sids::kUsers, 983294, true),
+                                          ace(kRelationshipsId, sids::kAdmin, 393217, false),
+                                          ace(kDatabasesId, sids::kAdmin, 393216, false),
+                                          ace(kMSysDbId, sids::kAdmin, 393230, false),
+                                          ace(kMSysDbId, sids::kAdmins, 14, false),
+                                          ace(4, sids::kAdmins, 20, false),
+                                          ace(5, sids::kAdmins, 20, false),
+                                          ace(2, sids::kAdmins, 20, false),
+                                          ace(kTablesId, sids::kAdmins, 1048319, true),
+                                          ace(kRelationshipsId, sids::kAdmins, 1048575, true)};
   for (size_t i = 0; i < tables_.size(); ++i) {
     const Table &t = tables_[i];
     bool sys = t.spec.system;
@@ -794,8 +801,18 @@ Result<Bytes> DatabaseBuilder::build() {
       for (const Bytes *sid : {&sids::kUsers, &sids::kAdmin, &sids::kAdmins})
         aces.push_back(ace(t.plan.def.page, *sid, kFullAccess, false));
   }
-  tables_[0].rows = std::move(objects);
-  tables_[1].rows = std::move(aces);
+  // System rows were listed by column number; the definitions list their columns by name.
+  auto byName = [](const TableDef &def, std::vector<std::vector<Value>> rows) {
+    for (auto &r : rows) {
+      std::vector<Value> out(def.columns.size());
+      for (size_t i = 0; i < def.columns.size(); ++i)
+        out[i] = std::move(r[def.columns[i].number]);
+      r = std::move(out);
+    }
+    return rows;
+  };
+  tables_[0].rows = byName(tables_[0].plan.def, std::move(objects));
+  tables_[1].rows = byName(tables_[1].plan.def, std::move(aces));
 
   for (auto &t : tables_) {
     TableDef &def = t.plan.def;
@@ -853,11 +870,11 @@ Result<Bytes> DatabaseBuilder::build() {
         ++lv;
         if (row[i].isNull())
           continue;
-        Bytes data = c.type == ColumnType::Memo
-                         ? toJetText(row[i].as<std::string>(),
-                                     c.compressedUnicode() &&
-                                         ucs2Length(row[i].as<std::string>()) <= 1024)
-                         : row[i].as<Bytes>();
+        Bytes data =
+            c.type == ColumnType::Memo
+                ? toJetText(row[i].as<std::string>(),
+                            c.compressedUnicode() && ucs2Length(row[i].as<std::string>()) <= 1024)
+                : row[i].as<Bytes>();
         longFields[i] = lvWriters[slot]->write(data);
       }
       Bytes bytes = encodeRow(def, row, longFields);
@@ -927,7 +944,8 @@ Result<Bytes> DatabaseBuilder::build() {
   // are free.
   {
     uint32_t count = static_cast<uint32_t>(layout.pages.size());
-    RowPage map((const uint8_t[]){1, 0, 0, 0});
+    const uint8_t pageOne[4] = {1, 0, 0, 0};
+    RowPage map(pageOne);
     Bytes row(kMapRowSize, 0);
     uint32_t start = count < kInlineMapPages ? 0 : (count & ~7u);
     set32(&row[1], start);

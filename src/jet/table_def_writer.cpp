@@ -12,7 +12,7 @@ namespace jet {
 
 namespace {
 
-constexpr uint32_t kMagic = 0x0659;        // header, columns and logical indexes
+constexpr uint32_t kMagic = 0x0659;         // header, columns and logical indexes
 constexpr uint32_t kPhysicalMagic = 0x0783; // physical indexes
 constexpr uint8_t kPhysicalBaseFlag = 0x80;
 constexpr uint8_t kSystemColumnFlag = 0x10;
@@ -117,8 +117,7 @@ Result<PlannedTable> planTable(const TableSpec &spec) {
                                                      "' compare più volte nella tabella '" +
                                                      spec.name + "'.");
     if (!isKnownColumnType(static_cast<uint8_t>(c.type)))
-      return Status(ErrorCode::InvalidArgument,
-                    "Tipo non valido per il campo '" + c.name + "'.");
+      return Status(ErrorCode::InvalidArgument, "Tipo non valido per il campo '" + c.name + "'.");
     if (c.type == ColumnType::Text && c.size > 255)
       return Status(ErrorCode::InvalidArgument,
                     "Il campo di testo '" + c.name + "' può avere al massimo 255 caratteri.");
@@ -141,13 +140,13 @@ Result<PlannedTable> planTable(const TableSpec &spec) {
     col.index = spec.system ? 0 : static_cast<uint16_t>(i);
     col.length = storedLength(c);
     bool variable = isVariable(c.type);
-    col.flags = static_cast<uint8_t>(ColumnDef::kUpdatableFlag |
-                                     (variable ? 0 : ColumnDef::kFixedFlag));
+    col.flags =
+        static_cast<uint8_t>(ColumnDef::kUpdatableFlag | (variable ? 0 : ColumnDef::kFixedFlag));
     if (spec.system)
       col.flags |= kSystemColumnFlag;
     if (c.autoNumber)
-      col.flags |= c.type == ColumnType::Guid ? ColumnDef::kAutoGuidFlag
-                                              : ColumnDef::kAutoNumberFlag;
+      col.flags |=
+          c.type == ColumnType::Guid ? ColumnDef::kAutoGuidFlag : ColumnDef::kAutoNumberFlag;
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.compressedUnicode)
       col.extFlags = ColumnDef::kCompressedUnicodeFlag;
     if (c.type == ColumnType::Numeric) {
@@ -177,9 +176,8 @@ Result<PlannedTable> planTable(const TableSpec &spec) {
     JET_TRY(checkObjectName(x.name, "dell'indice"));
     for (size_t k = 0; k < i; ++k)
       if (equalsNoCase(spec.indexes[k].name, x.name))
-        return Status(ErrorCode::InvalidName, "L'indice '" + x.name +
-                                                  "' esiste già nella tabella '" + spec.name +
-                                                  "'.");
+        return Status(ErrorCode::InvalidName,
+                      "L'indice '" + x.name + "' esiste già nella tabella '" + spec.name + "'.");
     if (x.primaryKey && havePrimary)
       return Status(ErrorCode::InvalidArgument,
                     "La tabella '" + spec.name + "' può avere una sola chiave primaria.");

@@ -22,9 +22,9 @@ namespace jet {
 struct ColumnSpec {
   std::string name;
   ColumnType type = ColumnType::Long;
-  uint16_t size = 0; // text: characters (1 to 255, default 50); binary: bytes (1 to 255)
-  uint8_t precision = 18; // decimal
-  uint8_t scale = 0;      // decimal
+  uint16_t size = 0;       // text: characters (1 to 255, default 50); binary: bytes (1 to 255)
+  uint8_t precision = 18;  // decimal
+  uint8_t scale = 0;       // decimal
   bool autoNumber = false; // long: counter; GUID: new GUID for each row
   bool required = false;
   bool compressedUnicode = true; // text and memo
