@@ -579,13 +579,12 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
   // The definition counts distinct keys.
   for (size_t i = 0; i < entries.size(); ++i)
     out.entries += i == 0 || entries[i].key != entries[i - 1].key;
-  IndexPageKind kind = IndexPageKind::Leaf;
-  std::vector<IndexEntry> level = std::move(entries);
-  for (;;) {
-    // Pack the level into pages.
+  // Leaves first; above them each page has an entry (its last one) in the page above, but for
+  // the rightmost page of each level, which hangs off the tail pointer of the page above.
+  auto pack = [](IndexPageKind kind, std::vector<IndexEntry> entries) {
     std::vector<std::vector<IndexEntry>> groups(1);
     size_t size = 0;
-    for (auto &e : level) {
+    for (auto &e : entries) {
       size_t n = indexEntrySize(kind, e);
       if (!groups.back().empty() && size + n > kIndexEntrySpace) {
         groups.emplace_back();
@@ -594,22 +593,25 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
       size += n;
       groups.back().push_back(std::move(e));
     }
+    return groups;
+  };
+  auto writeLevel = [&](IndexPageKind kind, std::vector<std::vector<IndexEntry>> groups,
+                        uint32_t tail,
+                        std::vector<std::pair<uint32_t, IndexEntry>> &nodes) -> Status {
     std::vector<uint32_t> numbers;
     for (size_t g = 0; g < groups.size(); ++g)
       numbers.push_back(layout.allocate());
-    std::vector<IndexEntry> up;
     for (size_t g = 0; g < groups.size(); ++g) {
       IndexPage p;
       p.kind = kind;
       p.tableDefinitionPage = def.page;
       p.prevPage = g > 0 ? numbers[g - 1] : 0;
       p.nextPage = g + 1 < groups.size() ? numbers[g + 1] : 0;
+      p.tailPage = g + 1 == groups.size() ? tail : 0;
       p.prefixLength = static_cast<uint16_t>(pagePrefixLength(kind, groups[g]));
-      if (!groups[g].empty()) {
-        IndexEntry last = groups[g].back();
-        last.child = numbers[g];
-        up.push_back(std::move(last));
-      }
+      IndexEntry last = groups[g].empty() ? IndexEntry{} : groups[g].back();
+      last.child = numbers[g];
+      nodes.emplace_back(numbers[g], std::move(last));
       p.entries = std::move(groups[g]);
       auto img = encodeIndexPage(p);
       if (!img)
@@ -617,13 +619,23 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
       layout.pages[numbers[g]] = std::move(*img);
       out.pages.push_back(numbers[g]);
     }
-    if (numbers.size() == 1) {
-      out.root = numbers[0];
-      return out;
-    }
-    level = std::move(up);
-    kind = IndexPageKind::Intermediate;
+    return Status::ok();
+  };
+  std::vector<std::pair<uint32_t, IndexEntry>> nodes;
+  JET_TRY(writeLevel(IndexPageKind::Leaf, pack(IndexPageKind::Leaf, std::move(entries)), 0, nodes));
+  while (nodes.size() > 1) {
+    uint32_t tail = nodes.back().first;
+    nodes.pop_back();
+    std::vector<IndexEntry> up;
+    for (auto &n : nodes)
+      up.push_back(std::move(n.second));
+    std::vector<std::pair<uint32_t, IndexEntry>> above;
+    JET_TRY(writeLevel(IndexPageKind::Intermediate,
+                       pack(IndexPageKind::Intermediate, std::move(up)), tail, above));
+    nodes = std::move(above);
   }
+  out.root = nodes.front().first;
+  return out;
 }
 
 // One usage map row; bitmap pages of a reference map are added to the layout.
