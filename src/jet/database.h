@@ -14,6 +14,7 @@
 #include "jet/catalog.h"
 #include "jet/file.h"
 #include "jet/header.h"
+#include "jet/index_btree_maintainer.h"
 #include "jet/index_maintenance.h"
 #include "jet/journal.h"
 #include "jet/page_allocator.h"
@@ -121,7 +122,7 @@ private:
   Catalog catalog_;
   DefCache defs_;
   DefCache committedDefs_;
-  IndexMaintainer *indexes_ = &noIndexMaintenance();
+  IndexMaintainer *indexes_ = &btreeIndexMaintenance();
 };
 
 } // namespace jet
