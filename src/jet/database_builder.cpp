@@ -953,16 +953,19 @@ Result<Bytes> DatabaseBuilder::build() {
       layout.pages[t.plan.def.pages[k]] = std::move(pages[k]);
   }
   // The database's map of free pages: every page in the file is in use; those after its end
-  // are free.
+  // are free. Inline from page 0, its bitmap as long as the file needs (as Access lets it grow),
+  // so that every page given back later can be marked.
   {
     uint32_t count = static_cast<uint32_t>(layout.pages.size());
+    size_t bitmap = std::max<size_t>(64, ((count / 8 + 1 + 31) / 32) * 32);
+    if (bitmap + 5 + 2 * 2 + 2 * kRowHeader > kPageSize - kMapRowSize)
+      return Status(ErrorCode::Unsupported,
+                    "Database troppo grande per essere creato in una volta.");
     const uint8_t pageOne[4] = {1, 0, 0, 0};
     RowPage map(pageOne);
-    Bytes row(kMapRowSize, 0);
-    uint32_t start = count < kInlineMapPages ? 0 : (count & ~7u);
-    set32(&row[1], start);
-    for (uint32_t p = count; p < start + kInlineMapPages; ++p)
-      row[5 + (p - start) / 8] |= static_cast<uint8_t>(1u << ((p - start) % 8));
+    Bytes row(5 + bitmap, 0);
+    for (uint32_t p = count; p < bitmap * 8; ++p)
+      row[5 + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
     map.add(row);
     map.add(Bytes(kMapRowSize, 0));
     layout.pages[1] = std::move(map.img);

@@ -43,6 +43,7 @@ enum class ErrorCode : int {
   DivisionByZero = 11,
   InvalidArgument = 5,   // a function argument outside what the function accepts
   DuplicateField = 3191, // a table definition naming the same field twice
+  TableInRelationship = 3303, // a table that a relationship with enforced integrity keeps
 };
 
 class Status {
