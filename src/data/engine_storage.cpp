@@ -1,5 +1,7 @@
 #include "data/engine_storage.h"
 
+#include "jet/table_ops.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -93,14 +95,47 @@ jet::Result<sql::Table *> EngineStorage::table(std::string_view name) {
   return raw;
 }
 
-jet::Status EngineStorage::createTable(const sql::TableDef &) {
-  return notYet();
+namespace {
+
+jet::IndexSpec toIndexSpec(const sql::IndexDef &d) {
+  jet::IndexSpec x;
+  x.name = d.name;
+  for (const auto &c : d.columns)
+    x.columns.emplace_back(c.column, !c.descending);
+  x.primaryKey = d.primary;
+  x.unique = d.unique || d.primary;
+  x.ignoreNulls = d.ignoreNulls;
+  return x;
 }
-jet::Status EngineStorage::dropTable(std::string_view) {
-  return notYet();
+
+} // namespace
+
+jet::Status EngineStorage::createTable(const sql::TableDef &def) {
+  jet::TableSpec spec;
+  spec.name = def.name;
+  for (const auto &c : def.columns) {
+    jet::ColumnSpec s;
+    s.name = c.name;
+    s.type = c.type;
+    s.size = static_cast<uint16_t>(c.size < 0 ? 0 : c.size);
+    s.precision = c.precision;
+    s.scale = c.scale;
+    s.autoNumber = c.autoNumber;
+    s.required = c.required;
+    spec.columns.push_back(s);
+  }
+  for (const auto &x : def.indexes)
+    spec.indexes.push_back(toIndexSpec(x));
+  tables_.erase(lower(def.name));
+  return jet::createTable(db_, spec);
 }
-jet::Status EngineStorage::createIndex(std::string_view, const sql::IndexDef &) {
-  return notYet();
+jet::Status EngineStorage::dropTable(std::string_view name) {
+  tables_.erase(lower(name));
+  return jet::dropTable(db_, name);
+}
+jet::Status EngineStorage::createIndex(std::string_view table, const sql::IndexDef &def) {
+  tables_.erase(lower(table));
+  return jet::createIndex(db_, table, toIndexSpec(def));
 }
 bool EngineStorage::inTransaction() const {
   return false;

@@ -97,6 +97,14 @@ uint32_t Database::recoveredPages() const {
   return session_ ? session_->recoveredPages() : 0;
 }
 
+Status Database::reloadCatalog() {
+  auto catalog = Catalog::load(*pager_);
+  if (!catalog)
+    return catalog.status();
+  catalog_ = std::move(*catalog);
+  return Status::ok();
+}
+
 std::vector<std::string> Database::tableNames() const {
   std::vector<std::string> out;
   for (const auto &e : catalog_.tables())

@@ -56,6 +56,9 @@ public:
   Pager &pager() { return *pager_; }
   Pager &committedPager() { return committed_ ? *committed_ : *pager_; }
   const Catalog &catalog() const { return catalog_; }
+  // Reads the catalogue again, as the open transaction sees it (after a table was created or
+  // dropped, or such a change undone).
+  Status reloadCatalog();
   bool writable() const { return session_ != nullptr; }
 
   // Every table in DAO order (by name ignoring case), system tables included.

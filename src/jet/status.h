@@ -44,6 +44,7 @@ enum class ErrorCode : int {
   InvalidArgument = 5,   // a function argument outside what the function accepts
   DuplicateField = 3191, // a table definition naming the same field twice
   TooComplex = 3360,     // an expression nested deeper than the SQL layer evaluates
+  TableInRelationship = 3303, // a table that a relationship with enforced integrity keeps
 };
 
 class Status {

@@ -31,5 +31,7 @@ int runSchema(const Args &args);
 int runExport(const Args &args);
 int runSql(const Args &args);
 int runCheck(const Args &args);
+int runCreate(const Args &args);
+int runDemo(const Args &args);
 
 } // namespace vaskdb

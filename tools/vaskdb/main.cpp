@@ -23,6 +23,12 @@ const Command kCommands[] = {
      "verifica il database: righe leggibili e contate, mappe delle pagine, valori lunghi; "
      "stampa \"ok\" o i problemi trovati (stato di uscita 1)",
      runCheck},
+    {"create", "FILE", "crea un database vuoto di Access 2000-2003 (il file non deve esistere)",
+     runCreate},
+    {"demo", "FILE [--rows N]",
+     "crea un database dimostrativo come quello del gestionale (N righe di BUONI, 3000 se non "
+     "indicato; le altre tabelle di movimento in proporzione)",
+     runDemo},
 };
 
 void printHelp() {

@@ -1,0 +1,361 @@
+#include "jet/table_def_writer.h"
+
+#include "jet/index_key.h"
+#include "jet/names.h"
+#include "jet/pager.h"
+#include "jet/text_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+constexpr uint32_t kMagic = 0x0659;         // header, columns and logical indexes
+constexpr uint32_t kPhysicalMagic = 0x0783; // physical indexes
+constexpr uint8_t kPhysicalBaseFlag = 0x80;
+constexpr uint8_t kSystemColumnFlag = 0x10;
+constexpr uint16_t kGeneral = 0x0409;
+constexpr size_t kMaxNameLength = 64;
+constexpr size_t kMaxColumns = 255;
+constexpr size_t kMaxIndexes = 32;
+
+void put16(Bytes &b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void put32(Bytes &b, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void set16(uint8_t *p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void set32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void putName(Bytes &b, const std::string &name) {
+  Bytes u = toUcs2(name);
+  put16(b, static_cast<uint16_t>(u.size()));
+  b.insert(b.end(), u.begin(), u.end());
+}
+
+Status refuse(const std::string &message) {
+  return {ErrorCode::InvalidName, message};
+}
+
+uint16_t storedLength(const ColumnSpec &c) {
+  switch (c.type) {
+  case ColumnType::Boolean:
+  case ColumnType::Byte:
+    return 1;
+  case ColumnType::Text:
+    return static_cast<uint16_t>((c.size == 0 ? 50 : c.size) * 2);
+  case ColumnType::Binary:
+    return c.size == 0 ? 255 : c.size;
+  case ColumnType::Memo:
+  case ColumnType::Ole:
+    return 0;
+  default:
+    return static_cast<uint16_t>(fixedSizeOf(c.type));
+  }
+}
+
+bool isVariable(ColumnType t) {
+  return t == ColumnType::Text || t == ColumnType::Binary || t == ColumnType::Memo ||
+         t == ColumnType::Ole;
+}
+
+} // namespace
+
+Status checkObjectName(const std::string &name, const char *what) {
+  size_t length = ucs2Length(name);
+  if (length == 0)
+    return refuse(std::string("Il nome ") + what + " non può essere vuoto.");
+  if (length > kMaxNameLength)
+    return refuse("'" + name + "' non è un nome valido: il nome " + what +
+                  " può avere al massimo 64 caratteri.");
+  if (name[0] == ' ')
+    return refuse("'" + name + "' non è un nome valido: il nome " + what +
+                  " non può cominciare con uno spazio.");
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F)
+      return refuse("'" + name + "' non è un nome valido: il nome " + what +
+                    " non può contenere caratteri di controllo.");
+    if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']')
+      return refuse("'" + name + "' non è un nome valido: il nome " + what +
+                    " non può contenere i caratteri . ! ` [ ].");
+  }
+  return Status::ok();
+}
+
+Result<PlannedTable> planTable(const TableSpec &spec) {
+  JET_TRY(checkObjectName(spec.name, "della tabella"));
+  if (spec.columns.empty())
+    return Status(ErrorCode::InvalidArgument,
+                  "La tabella '" + spec.name + "' deve avere almeno un campo.");
+  if (spec.columns.size() > kMaxColumns)
+    return Status(ErrorCode::InvalidArgument,
+                  "Troppi campi nella tabella '" + spec.name + "' (al massimo 255).");
+  if (spec.indexes.size() > kMaxIndexes)
+    return Status(ErrorCode::InvalidArgument,
+                  "Troppi indici nella tabella '" + spec.name + "' (al massimo 32).");
+  PlannedTable out;
+  TableDef &d = out.def;
+  d.name = spec.name;
+  d.tableType = spec.system ? TableDef::kSystemTable : TableDef::kUserTable;
+  uint16_t fixedOffset = 0, varCount = 0;
+  for (size_t i = 0; i < spec.columns.size(); ++i) {
+    const ColumnSpec &c = spec.columns[i];
+    JET_TRY(checkObjectName(c.name, "del campo"));
+    for (size_t k = 0; k < i; ++k)
+      if (equalsNoCase(spec.columns[k].name, c.name))
+        return Status(ErrorCode::DuplicateField, "Il campo '" + c.name +
+                                                     "' compare più volte nella tabella '" +
+                                                     spec.name + "'.");
+    if (!isKnownColumnType(static_cast<uint8_t>(c.type)))
+      return Status(ErrorCode::InvalidArgument, "Tipo non valido per il campo '" + c.name + "'.");
+    if (c.type == ColumnType::Text && c.size > 255)
+      return Status(ErrorCode::InvalidArgument,
+                    "Il campo di testo '" + c.name + "' può avere al massimo 255 caratteri.");
+    if (c.type == ColumnType::Binary && c.size > 255)
+      return Status(ErrorCode::InvalidArgument,
+                    "Il campo binario '" + c.name + "' può avere al massimo 255 byte.");
+    if (c.type == ColumnType::Numeric &&
+        (c.precision < 1 || c.precision > 28 || c.scale > c.precision))
+      return Status(ErrorCode::InvalidArgument,
+                    "Precisione o scala non valida per il campo decimale '" + c.name + "'.");
+    if (c.autoNumber && c.type != ColumnType::Long && c.type != ColumnType::Guid)
+      return Status(ErrorCode::InvalidArgument,
+                    "Il campo '" + c.name +
+                        "' non può essere un contatore: lo sono solo i campi Intero lungo e ID "
+                        "replica.");
+    ColumnDef col;
+    col.name = c.name;
+    col.type = c.type;
+    col.number = static_cast<uint16_t>(i);
+    col.index = spec.system ? 0 : static_cast<uint16_t>(i);
+    col.length = storedLength(c);
+    bool variable = isVariable(c.type);
+    col.flags =
+        static_cast<uint8_t>(ColumnDef::kUpdatableFlag | (variable ? 0 : ColumnDef::kFixedFlag));
+    if (spec.system)
+      col.flags |= kSystemColumnFlag;
+    if (c.autoNumber)
+      col.flags |=
+          c.type == ColumnType::Guid ? ColumnDef::kAutoGuidFlag : ColumnDef::kAutoNumberFlag;
+    if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.compressedUnicode)
+      col.extFlags = ColumnDef::kCompressedUnicodeFlag;
+    if (c.type == ColumnType::Numeric) {
+      col.precision = c.precision;
+      col.scale = c.scale;
+    } else {
+      col.sortOrder = kGeneral;
+    }
+    col.varIndex = varCount;
+    if (variable) {
+      ++varCount;
+    } else if (c.type != ColumnType::Boolean) {
+      col.fixedOffset = fixedOffset;
+      fixedOffset = static_cast<uint16_t>(fixedOffset + col.length);
+    }
+    if (col.isLongValue())
+      out.longMaps.push_back({col.number, 0, 0});
+    d.columns.push_back(col);
+    out.required.push_back(c.required);
+  }
+  d.maxColumns = static_cast<uint16_t>(d.columns.size());
+  d.varColumnCount = varCount;
+
+  bool havePrimary = false;
+  for (size_t i = 0; i < spec.indexes.size(); ++i) {
+    const IndexSpec &x = spec.indexes[i];
+    JET_TRY(checkObjectName(x.name, "dell'indice"));
+    for (size_t k = 0; k < i; ++k)
+      if (equalsNoCase(spec.indexes[k].name, x.name))
+        return Status(ErrorCode::InvalidName,
+                      "L'indice '" + x.name + "' esiste già nella tabella '" + spec.name + "'.");
+    if (x.primaryKey && havePrimary)
+      return Status(ErrorCode::InvalidArgument,
+                    "La tabella '" + spec.name + "' può avere una sola chiave primaria.");
+    havePrimary = havePrimary || x.primaryKey;
+    if (x.columns.empty() || x.columns.size() > kMaxIndexColumns)
+      return Status(ErrorCode::InvalidArgument,
+                    "L'indice '" + x.name + "' deve avere da 1 a 10 campi.");
+    PhysicalIndex p;
+    p.number = static_cast<uint32_t>(i);
+    for (const auto &[colName, ascending] : x.columns) {
+      const ColumnDef *c = d.findColumn(colName);
+      if (!c)
+        return Status(ErrorCode::NoSuchColumn, "L'indice '" + x.name + "' nomina il campo '" +
+                                                   colName + "', che la tabella non ha.");
+      if (!isIndexableType(c->type))
+        return Status(ErrorCode::InvalidArgument,
+                      "Il campo '" + colName + "' non può far parte di un indice.");
+      p.columns.push_back({c->number, ascending});
+    }
+    p.flags = kPhysicalBaseFlag;
+    if (x.unique || x.primaryKey)
+      p.flags |= PhysicalIndex::kUniqueFlag;
+    if (x.ignoreNulls && !x.primaryKey)
+      p.flags |= PhysicalIndex::kIgnoreNullsFlag;
+    if (x.primaryKey)
+      p.flags |= PhysicalIndex::kRequiredFlag;
+    d.physicalIndexes.push_back(p);
+    LogicalIndex l;
+    l.name = x.name;
+    l.number = static_cast<uint32_t>(i);
+    l.physical = static_cast<uint32_t>(i);
+    l.kind = x.primaryKey ? LogicalIndex::kPrimaryKey : LogicalIndex::kNormal;
+    d.indexes.push_back(l);
+  }
+  // Access keeps the logical indexes in name order; their numbers keep the order of creation.
+  std::stable_sort(d.indexes.begin(), d.indexes.end(),
+                   [](const LogicalIndex &a, const LogicalIndex &b) {
+                     return compareNoCase(a.name, b.name) < 0;
+                   });
+  return out;
+}
+
+Bytes encodeTableDef(const TableDef &def, const std::vector<LongValueMap> &longMaps) {
+  Bytes b(63, 0);
+  b[0] = 0x02;
+  b[1] = 0x01;
+  set32(&b[12], kMagic);
+  set32(&b[16], def.rowCount);
+  set32(&b[20], def.lastAutoNumber);
+  set32(&b[24], 1);
+  b[40] = def.tableType;
+  set16(&b[41], def.maxColumns);
+  set16(&b[43], def.varColumnCount);
+  set16(&b[45], static_cast<uint16_t>(def.columns.size()));
+  set32(&b[47], static_cast<uint32_t>(def.indexes.size()));
+  set32(&b[51], static_cast<uint32_t>(def.physicalIndexes.size()));
+  set32(&b[55], def.usedPagesMap);
+  set32(&b[59], def.freePagesMap);
+  for (const auto &p : def.physicalIndexes) {
+    put32(b, 0);
+    put32(b, p.rowCount);
+    put32(b, 0);
+  }
+  for (const auto &c : def.columns) {
+    b.push_back(static_cast<uint8_t>(c.type));
+    put32(b, kMagic);
+    put16(b, c.number);
+    put16(b, c.varIndex);
+    put16(b, c.index);
+    if (c.type == ColumnType::Numeric) {
+      b.push_back(c.precision);
+      b.push_back(c.scale);
+    } else {
+      put16(b, c.sortOrder ? c.sortOrder : kGeneral);
+    }
+    put16(b, 0);
+    b.push_back(c.flags);
+    b.push_back(c.extFlags);
+    put32(b, 0);
+    put16(b, c.isFixed() ? c.fixedOffset : 0);
+    put16(b, c.length);
+  }
+  for (const auto &c : def.columns)
+    putName(b, c.name);
+  for (const auto &p : def.physicalIndexes) {
+    put32(b, kPhysicalMagic);
+    for (size_t k = 0; k < kMaxIndexColumns; ++k) {
+      if (k < p.columns.size()) {
+        put16(b, p.columns[k].columnNumber);
+        b.push_back(p.columns[k].ascending ? 0x01 : 0x02);
+      } else {
+        put16(b, 0xFFFF);
+        b.push_back(0x00);
+      }
+    }
+    put32(b, p.usageMap);
+    put32(b, p.rootPage);
+    put32(b, 0);
+    b.push_back(p.flags);
+    b.insert(b.end(), 5, 0);
+  }
+  for (const auto &l : def.indexes) {
+    put32(b, kMagic);
+    put32(b, l.number);
+    put32(b, l.physical);
+    b.push_back(l.relatedTableType);
+    put32(b, l.relatedIndex);
+    put32(b, l.relatedTablePage);
+    if (l.isForeignKey()) {
+      b.push_back(l.cascadeUpdates ? 0x01 : 0x00);
+      b.push_back(l.cascadeDeletes ? 0x01 : l.cascadeNull ? 0x02 : 0x00);
+    } else {
+      b.push_back(0x04);
+      b.push_back(0x04);
+    }
+    b.push_back(l.kind);
+    put32(b, 0);
+  }
+  for (const auto &l : def.indexes)
+    putName(b, l.name);
+  for (const auto &m : longMaps) {
+    put16(b, m.columnNumber);
+    put32(b, m.usedPagesMap);
+    put32(b, m.freePagesMap);
+  }
+  put16(b, 0xFFFF);
+  set32(&b[8], static_cast<uint32_t>(b.size()));
+  return b;
+}
+
+size_t tableDefPageCount(size_t encodedSize) {
+  if (encodedSize <= kPageSize)
+    return 1;
+  size_t rest = encodedSize - kPageSize;
+  return 1 + (rest + kPageSize - 9) / (kPageSize - 8);
+}
+
+std::vector<Bytes> layoutTableDefPages(const Bytes &encoded, const std::vector<uint32_t> &pages) {
+  std::vector<Bytes> out;
+  size_t pos = 0;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    Bytes page(kPageSize, 0);
+    size_t used;
+    if (i == 0) {
+      size_t n = std::min(encoded.size(), kPageSize);
+      std::memcpy(page.data(), encoded.data(), n);
+      pos = n;
+      used = n;
+    } else {
+      page[0] = 0x02;
+      page[1] = 0x01;
+      size_t n = std::min(encoded.size() - pos, kPageSize - 8);
+      std::memcpy(page.data() + 8, encoded.data() + pos, n);
+      pos += n;
+      used = 8 + n;
+    }
+    uint16_t free = used + 8 >= kPageSize ? 0 : static_cast<uint16_t>(kPageSize - 8 - used);
+    set16(&page[2], free);
+    set32(&page[4], i + 1 < pages.size() ? pages[i + 1] : 0);
+    out.push_back(std::move(page));
+  }
+  return out;
+}
+
+std::vector<LongValueMap> readLongValueMaps(const TableDef &def) {
+  size_t off = 63 + 12 * def.physicalIndexes.size() + 25 * def.columns.size();
+  for (const auto &c : def.columns)
+    off += 2 + toUcs2(c.name).size();
+  off += 52 * def.physicalIndexes.size() + 28 * def.indexes.size();
+  for (const auto &l : def.indexes)
+    off += 2 + toUcs2(l.name).size();
+  std::vector<LongValueMap> out;
+  const auto &raw = def.raw;
+  while (off + 2 <= raw.size() && le16(&raw[off]) != 0xFFFF && off + 10 <= raw.size()) {
+    out.push_back({le16(&raw[off]), le32(&raw[off + 2]), le32(&raw[off + 6])});
+    off += 10;
+  }
+  return out;
+}
+
+} // namespace jet

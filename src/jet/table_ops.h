@@ -1,0 +1,26 @@
+#pragma once
+// Tables made and removed in an open database, as the Jet engine does it: the definition, its
+// usage maps and empty index trees, the catalogue row and the access-control rows a new table
+// gets; copies as SELECT * INTO makes them; drops that give every page back to the free-page map.
+//
+// Each call is one statement: inside the open transaction (under a savepoint) or in a
+// transaction of its own. A failure changes nothing. The catalogue is read again afterwards.
+#include "jet/database.h"
+#include "jet/status.h"
+#include "jet/table_def_writer.h"
+
+#include <string>
+#include <string_view>
+
+namespace jet {
+
+Status createTable(Database &db, const TableSpec &spec);
+// A new table with the source's columns (names, types, sizes, order) and none of its keys,
+// indexes, autonumbers or required flags; every row in the source's order.
+Status copyTable(Database &db, std::string_view source, const std::string &target);
+// Refused for system tables and for tables in a relationship with enforced integrity.
+Status dropTable(Database &db, std::string_view name);
+// A new index over the rows the table holds (a duplicate refuses a unique index).
+Status createIndex(Database &db, std::string_view table, const IndexSpec &index);
+
+} // namespace jet
