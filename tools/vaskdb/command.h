@@ -31,5 +31,6 @@ int runSchema(const Args &args);
 int runExport(const Args &args);
 int runSql(const Args &args);
 int runCheck(const Args &args);
+int runReplace(const Args &args);
 
 } // namespace vaskdb

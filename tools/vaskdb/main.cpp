@@ -23,6 +23,11 @@ const Command kCommands[] = {
      "verifica il database: righe leggibili e contate, mappe delle pagine, valori lunghi; "
      "stampa \"ok\" o i problemi trovati (stato di uscita 1)",
      runCheck},
+    {"replace", "FILE TABLE SOURCE",
+     "porta la tabella TABLE alle righe della tabella SOURCE in un'unica transazione (righe "
+     "abbinate per chiave primaria); stampa quante righe sono state aggiornate, eliminate e "
+     "inserite",
+     runReplace},
 };
 
 void printHelp() {
