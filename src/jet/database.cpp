@@ -291,6 +291,15 @@ template <typename F> Status Database::statement(F &&op) {
   return Status::ok();
 }
 
+ReferentialIntegrity &Database::rowHook() {
+  if (!integrity_)
+    integrity_ = std::make_unique<ReferentialIntegrity>(
+        catalog_, [this](std::string_view name) { return table(name); });
+  integrity_->setInner(indexes_);
+  integrity_->setUseIndexes(indexes_ == &btreeIndexMaintenance());
+  return *integrity_;
+}
+
 void Database::setIndexMaintainer(IndexMaintainer *maintainer) {
   indexes_ = maintainer ? maintainer : &noIndexMaintenance();
 }
@@ -302,7 +311,7 @@ Result<RowLocation> Database::insertRow(std::string_view name, std::vector<Value
     auto def = table(name);
     if (!def)
       return def.status();
-    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    TableWriter w({*pager_, *allocator_}, *def, rowHook());
     auto r = w.insert(values, supplied);
     if (!r)
       return r.status();
@@ -319,7 +328,7 @@ Status Database::updateRow(std::string_view name, RowLocation at, std::vector<Va
     auto def = table(name);
     if (!def)
       return def.status();
-    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    TableWriter w({*pager_, *allocator_}, *def, rowHook());
     return w.update(at, values);
   });
 }
@@ -329,7 +338,7 @@ Status Database::deleteRow(std::string_view name, RowLocation at) {
     auto def = table(name);
     if (!def)
       return def.status();
-    TableWriter w({*pager_, *allocator_}, *def, *indexes_);
+    TableWriter w({*pager_, *allocator_}, *def, rowHook());
     return w.remove(at);
   });
 }

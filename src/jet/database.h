@@ -19,6 +19,7 @@
 #include "jet/journal.h"
 #include "jet/page_allocator.h"
 #include "jet/pager.h"
+#include "jet/referential_integrity.h"
 #include "jet/status.h"
 #include "jet/table_cursor.h"
 #include "jet/table_def.h"
@@ -97,6 +98,8 @@ public:
   IndexMaintainer &indexMaintainer() { return *indexes_; }
   // Pages for new use, from the free-page map or the end of the file (writable databases).
   PageAllocator &pageAllocator() { return *allocator_; }
+  // What every row write goes through: referential integrity in front of the index maintainer.
+  ReferentialIntegrity &rowHook();
 
   // Pages a journal left by a crash gave back at open.
   uint32_t recoveredPages() const;
@@ -126,6 +129,7 @@ private:
   DefCache defs_;
   DefCache committedDefs_;
   IndexMaintainer *indexes_ = &btreeIndexMaintenance();
+  std::unique_ptr<ReferentialIntegrity> integrity_;
 };
 
 } // namespace jet

@@ -217,6 +217,7 @@ Status checkDatabase(Database &db, std::vector<std::string> &findings) {
     }
     JET_TRY(checkOne(db, **def, scan, inUse, findings));
   }
+  JET_TRY(db.rowHook().checkRelationships(db.pager(), findings));
   return checkFreeMap(db, scan, inUse, findings);
 }
 

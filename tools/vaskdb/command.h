@@ -33,5 +33,6 @@ int runSql(const Args &args);
 int runCheck(const Args &args);
 int runCreate(const Args &args);
 int runDemo(const Args &args);
+int runReplace(const Args &args);
 
 } // namespace vaskdb

@@ -29,6 +29,11 @@ const Command kCommands[] = {
      "crea un database dimostrativo come quello del gestionale (N righe di BUONI, 3000 se non "
      "indicato; le altre tabelle di movimento in proporzione)",
      runDemo},
+    {"replace", "FILE TABLE SOURCE",
+     "porta la tabella TABLE alle righe della tabella SOURCE in un'unica transazione (righe "
+     "abbinate per chiave primaria); stampa quante righe sono state aggiornate, eliminate e "
+     "inserite",
+     runReplace},
 };
 
 void printHelp() {

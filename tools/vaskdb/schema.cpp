@@ -1,5 +1,6 @@
 #include "command.h"
 #include "jet/column_info.h"
+#include "jet/relationships.h"
 
 #include <cstdio>
 
@@ -88,6 +89,18 @@ int runSchema(const Args &args) {
       cols += ic.ascending ? " ASC" : " DESC";
     }
     std::printf("%s\t%s\t%s\n", ix.name.c_str(), cols.c_str(), indexAttributes(ix, p).c_str());
+  }
+  auto rels = jet::readRelationships((*db)->pager(), (*db)->catalog());
+  if (!rels)
+    return fail(rels.status());
+  bool header = false;
+  for (const auto &r : *rels) {
+    if (!r.involves(t.name))
+      continue;
+    if (!header)
+      std::printf("\nRelazioni:\n");
+    header = true;
+    std::printf("%s\n", jet::describeRelationship(r).c_str());
   }
   return 0;
 }

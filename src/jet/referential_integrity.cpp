@@ -1,0 +1,394 @@
+#include "jet/referential_integrity.h"
+
+#include "jet/catalog.h"
+#include "jet/index_btree.h"
+#include "jet/index_rows.h"
+#include "jet/names.h"
+#include "jet/page_allocator.h"
+#include "jet/table_writer.h"
+
+namespace jet {
+
+namespace {
+
+bool sameValue(const Value &a, const Value &b) {
+  auto sa = a.getIf<std::string>();
+  auto sb = b.getIf<std::string>();
+  if (sa && sb)
+    return equalsNoCase(*sa, *sb);
+  if (a == b)
+    return true;
+  // Numbers of different widths (a Long pointing at an Integer key).
+  auto num = [](const Value &v, double &out) {
+    if (auto p = v.getIf<int32_t>())
+      out = *p;
+    else if (auto p = v.getIf<int16_t>())
+      out = *p;
+    else if (auto p = v.getIf<uint8_t>())
+      out = *p;
+    else if (auto p = v.getIf<double>())
+      out = *p;
+    else if (auto p = v.getIf<float>())
+      out = *p;
+    else
+      return false;
+    return true;
+  };
+  double x, y;
+  return num(a, x) && num(b, y) && x == y;
+}
+
+std::string q(const std::string &s) {
+  return "'" + s + "'";
+}
+
+std::vector<Value> keyOf(std::span<const Value> row, std::span<const size_t> columns) {
+  std::vector<Value> key;
+  for (size_t c : columns)
+    key.push_back(row[c]);
+  return key;
+}
+
+bool anyNull(std::span<const Value> key) {
+  for (auto &v : key)
+    if (v.isNull())
+      return true;
+  return false;
+}
+
+bool sameKey(std::span<const Value> a, std::span<const Value> b) {
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!sameValue(a[i], b[i]))
+      return false;
+  return true;
+}
+
+std::string describeKey(const TableDef &def, std::span<const size_t> columns,
+                        std::span<const Value> key) {
+  std::string s;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i)
+      s += ", ";
+    s += def.columns[columns[i]].name + " = " + describeValue(key[i]);
+  }
+  return s;
+}
+
+// The first physical index whose leading columns are exactly `columns` (any order): the
+// positions of those columns in index order.
+const PhysicalIndex *leadingIndex(const TableDef &def, std::span<const size_t> columns,
+                                  std::vector<size_t> &order) {
+  for (const PhysicalIndex &idx : def.physicalIndexes) {
+    if (idx.columns.size() < columns.size() || idx.rootPage == 0)
+      continue;
+    order.clear();
+    bool ok = true;
+    for (size_t i = 0; i < columns.size() && ok; ++i) {
+      const ColumnDef *col = def.columnByNumber(idx.columns[i].columnNumber);
+      if (!col) {
+        ok = false;
+        break;
+      }
+      const size_t pos = static_cast<size_t>(col - def.columns.data());
+      size_t k = 0;
+      while (k < columns.size() && columns[k] != pos)
+        ++k;
+      if (k == columns.size())
+        ok = false;
+      else
+        order.push_back(k);
+    }
+    if (ok)
+      return &idx;
+  }
+  return nullptr;
+}
+
+} // namespace
+
+Result<std::vector<KeyedRow>> rowsWithKey(Pager &pager, std::shared_ptr<const TableDef> def,
+                                          std::span<const size_t> columns,
+                                          std::span<const Value> key, bool useIndexes,
+                                          size_t limit) {
+  std::vector<KeyedRow> out;
+  std::vector<size_t> order;
+  const TableDef &table = *def;
+  const PhysicalIndex *idx = useIndexes ? leadingIndex(table, columns, order) : nullptr;
+  if (idx) {
+    std::vector<Value> inIndexOrder;
+    for (size_t k : order)
+      inIndexOrder.push_back(key[k]);
+    auto bytes = idx->columns.size() == columns.size() ? indexKeyOf(table, *idx, inIndexOrder)
+                                                       : indexKeyPrefix(table, *idx, inIndexOrder);
+    if (!bytes)
+      return bytes.status();
+    std::vector<RowPointer> rows;
+    PagerIndexIO io(pager);
+    IndexTree tree(io, table, *idx);
+    if (idx->columns.size() == columns.size()) {
+      auto found = tree.find(*bytes);
+      if (!found)
+        return found.status();
+      rows = std::move(*found);
+    } else {
+      JET_TRY(tree.scanPrefix(*bytes, [&](const IndexEntry &e) {
+        rows.push_back(e.row);
+        return true;
+      }));
+    }
+    PageAllocator none(pager);
+    TableWriter reader({pager, none}, def, noIndexMaintenance());
+    for (const RowPointer &p : rows) {
+      RowLocation at{p.page, p.row};
+      auto values = reader.read(at);
+      if (!values)
+        return values.status();
+      if (!sameKey(keyOf(*values, columns), key))
+        continue;
+      out.push_back(KeyedRow{at, std::move(*values)});
+      if (limit && out.size() >= limit)
+        break;
+    }
+    return out;
+  }
+  auto cur = TableCursor::open(pager, def);
+  if (!cur)
+    return cur.status();
+  std::vector<Value> row;
+  for (;;) {
+    auto more = cur->next();
+    if (!more)
+      return more.status();
+    if (!*more)
+      break;
+    JET_TRY(cur->read(row));
+    if (sameKey(keyOf(row, columns), key)) {
+      out.push_back(KeyedRow{cur->location(), row});
+      if (limit && out.size() >= limit)
+        break;
+    }
+  }
+  return out;
+}
+
+Result<const std::vector<Relationship> *> ReferentialIntegrity::relationships(Pager &pager) {
+  if (!loaded_) {
+    auto r = readRelationships(pager, catalog_);
+    if (!r)
+      return r.status();
+    loaded_ = std::move(*r);
+  }
+  return &*loaded_;
+}
+
+Result<std::optional<ReferentialIntegrity::Side>>
+ReferentialIntegrity::side(Pager &pager, const Relationship &r, bool parent) {
+  const uint32_t page = parent ? r.parentPage : r.childPage;
+  const std::string &name = parent ? r.parentTable : r.childTable;
+  const auto &cols = parent ? r.parentColumns : r.childColumns;
+  if (page == 0)
+    return std::optional<Side>();
+  auto def = tables_ ? tables_(name) : readTableDef(pager, page, name);
+  if (!def)
+    return def.status();
+  Side s;
+  s.def = *def;
+  for (const std::string &c : cols) {
+    const ColumnDef *col = s.def->findColumn(c);
+    if (!col)
+      return Status(ErrorCode::Corrupt, "La relazione " + q(r.name) + " usa il campo " + q(c) +
+                                            " che la tabella " + q(name) + " non ha.");
+    s.columns.push_back(static_cast<size_t>(col - s.def->columns.data()));
+  }
+  return std::optional<Side>(std::move(s));
+}
+
+Status ReferentialIntegrity::checkParent(Pager &pager, const Relationship &r, const TableDef &child,
+                                         std::span<const Value> childRow) {
+  auto childSide = side(pager, r, false);
+  if (!childSide)
+    return childSide.status();
+  auto parentSide = side(pager, r, true);
+  if (!parentSide)
+    return parentSide.status();
+  if (!*childSide)
+    return Status::ok();
+  const std::vector<Value> key = keyOf(childRow, (*childSide)->columns);
+  if (anyNull(key))
+    return Status::ok();
+  if (*parentSide) {
+    auto found =
+        rowsWithKey(pager, (*parentSide)->def, (*parentSide)->columns, key, useIndexes_, 1);
+    if (!found)
+      return found.status();
+    if (!found->empty())
+      return Status::ok();
+  }
+  return Status(ErrorCode::RelationshipParent,
+                "Impossibile aggiungere o modificare il record della tabella " + q(r.childTable) +
+                    " (" + describeKey(child, (*childSide)->columns, key) + "): la relazione " +
+                    q(r.name) + " richiede un record correlato nella tabella " + q(r.parentTable) +
+                    ".");
+}
+
+Status ReferentialIntegrity::handleChildren(WriteContext &ctx, const Relationship &r,
+                                            const TableDef &parent,
+                                            std::span<const Value> oldParent,
+                                            std::span<const Value> newParent) {
+  auto parentSide = side(ctx.pager, r, true);
+  if (!parentSide)
+    return parentSide.status();
+  auto childSide = side(ctx.pager, r, false);
+  if (!childSide)
+    return childSide.status();
+  if (!*parentSide || !*childSide)
+    return Status::ok();
+  const auto &pcols = (*parentSide)->columns;
+  const std::vector<Value> oldKey = keyOf(oldParent, pcols);
+  if (anyNull(oldKey))
+    return Status::ok();
+  const bool deleting = newParent.empty();
+  std::vector<Value> newKey;
+  if (!deleting) {
+    newKey = keyOf(newParent, pcols);
+    if (sameKey(oldKey, newKey))
+      return Status::ok(); // the same key (maybe in another case): children still match
+  }
+  auto children =
+      rowsWithKey(ctx.pager, (*childSide)->def, (*childSide)->columns, oldKey, useIndexes_);
+  if (!children)
+    return children.status();
+  if (children->empty())
+    return Status::ok();
+  const bool cascades = deleting ? (r.cascadeDeletes() || r.cascadeNull()) : r.cascadeUpdates();
+  if (!cascades)
+    return Status(ErrorCode::RelationshipChildren,
+                  std::string("Impossibile ") +
+                      (deleting ? "eliminare" : "modificare la chiave del") +
+                      " record della tabella " + q(r.parentTable) + " (" +
+                      describeKey(parent, pcols, oldKey) + "): la tabella " + q(r.childTable) +
+                      " contiene record correlati (relazione " + q(r.name) + ").");
+  for (KeyedRow &child : *children) {
+    // Read the child's definition again: an earlier change may have moved an index root.
+    auto def = tables_ ? tables_(r.childTable) : readTableDef(ctx.pager, r.childPage, r.childTable);
+    if (!def)
+      return def.status();
+    TableWriter w(ctx, *def, *this);
+    if (deleting && r.cascadeDeletes()) {
+      JET_TRY(w.remove(child.at));
+      continue;
+    }
+    std::vector<Value> values = child.values;
+    for (size_t i = 0; i < (*childSide)->columns.size(); ++i)
+      values[(*childSide)->columns[i]] = deleting ? Value::null() : newKey[i];
+    JET_TRY(w.update(child.at, values));
+  }
+  return Status::ok();
+}
+
+Status ReferentialIntegrity::rowInserted(WriteContext &ctx, const TableDef &table,
+                                         const RowLocation &at, std::span<const Value> values) {
+  JET_TRY(inner_->rowInserted(ctx, table, at, values));
+  auto rels = relationships(ctx.pager);
+  if (!rels)
+    return rels.status();
+  for (const Relationship &r : **rels)
+    if (r.enforced() && r.childPage == table.page)
+      JET_TRY(checkParent(ctx.pager, r, table, values));
+  return Status::ok();
+}
+
+Status ReferentialIntegrity::rowUpdated(WriteContext &ctx, const TableDef &table,
+                                        const RowLocation &at, std::span<const Value> oldValues,
+                                        std::span<const Value> newValues) {
+  JET_TRY(inner_->rowUpdated(ctx, table, at, oldValues, newValues));
+  auto rels = relationships(ctx.pager);
+  if (!rels)
+    return rels.status();
+  for (const Relationship &r : **rels) {
+    if (!r.enforced())
+      continue;
+    if (r.parentPage == table.page)
+      JET_TRY(handleChildren(ctx, r, table, oldValues, newValues));
+    if (r.childPage == table.page) {
+      bool changed = false;
+      for (const std::string &c : r.childColumns)
+        if (const ColumnDef *col = table.findColumn(c)) {
+          const size_t i = static_cast<size_t>(col - table.columns.data());
+          if (!(oldValues[i] == newValues[i]))
+            changed = true;
+        }
+      if (changed)
+        JET_TRY(checkParent(ctx.pager, r, table, newValues));
+    }
+  }
+  return Status::ok();
+}
+
+Status ReferentialIntegrity::rowDeleted(WriteContext &ctx, const TableDef &table,
+                                        const RowLocation &at, std::span<const Value> oldValues) {
+  JET_TRY(inner_->rowDeleted(ctx, table, at, oldValues));
+  auto rels = relationships(ctx.pager);
+  if (!rels)
+    return rels.status();
+  for (const Relationship &r : **rels)
+    if (r.enforced() && r.parentPage == table.page)
+      JET_TRY(handleChildren(ctx, r, table, oldValues, {}));
+  return Status::ok();
+}
+
+Status ReferentialIntegrity::checkTable(Pager &pager, const TableDef &table,
+                                        std::span<const RowLocation> locations,
+                                        std::span<const std::vector<Value>> rows,
+                                        std::vector<std::string> &findings) {
+  return inner_->checkTable(pager, table, locations, rows, findings);
+}
+
+Status ReferentialIntegrity::checkRelationships(Pager &pager, std::vector<std::string> &findings) {
+  auto rels = readRelationships(pager, catalog_);
+  if (!rels)
+    return rels.status();
+  for (const Relationship &r : *rels) {
+    if (!r.enforced())
+      continue;
+    auto childSide = side(pager, r, false);
+    if (!childSide)
+      return childSide.status();
+    auto parentSide = side(pager, r, true);
+    if (!parentSide)
+      return parentSide.status();
+    if (!*childSide)
+      continue;
+    if (!*parentSide) {
+      findings.push_back("Relazione " + q(r.name) + ": la tabella " + q(r.parentTable) +
+                         " non esiste.");
+      continue;
+    }
+    auto cur = TableCursor::open(pager, (*childSide)->def);
+    if (!cur)
+      return cur.status();
+    std::vector<Value> row;
+    for (;;) {
+      auto more = cur->next();
+      if (!more)
+        return more.status();
+      if (!*more)
+        break;
+      JET_TRY(cur->read(row));
+      const std::vector<Value> key = keyOf(row, (*childSide)->columns);
+      if (anyNull(key))
+        continue;
+      auto found = rowsWithKey(pager, (*parentSide)->def, (*parentSide)->columns, key, true, 1);
+      if (!found)
+        return found.status();
+      if (found->empty())
+        findings.push_back("Relazione " + q(r.name) + ": il record della tabella " +
+                           q(r.childTable) + " (" +
+                           describeKey(*(*childSide)->def, (*childSide)->columns, key) +
+                           ") non ha il record correlato nella tabella " + q(r.parentTable) + ".");
+    }
+  }
+  return Status::ok();
+}
+
+} // namespace jet

@@ -1,0 +1,222 @@
+// Referential integrity on row writes, on copies of the suite-shaped file: FATTURE needs its
+// client (enforced), SCADENZE and BUONIFATTURA go with their invoice (cascading deletes),
+// MOVIMENTI.IDProdotto is not enforced.
+#include "jet/relationships.h"
+#include "rel_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace reltest;
+using jet::ErrorCode;
+
+constexpr size_t kFattureCliente = 3;
+constexpr size_t kScadenzeFattura = 2;
+constexpr size_t kBuoniFattura = 2;
+constexpr size_t kMovimentiProdotto = 2;
+
+TEST(RelRead, SuiteRelationshipsAndFlags) {
+  VASK_REQUIRE_FIXTURES();
+  auto db = writetest::openReading(vasktest::fixturesDir() / "suite/zelbo.mdb");
+  ASSERT_TRUE(db);
+  auto rels = jet::readRelationships(db->pager(), db->catalog());
+  ASSERT_TRUE(rels.isOk()) << rels.status().message();
+  ASSERT_EQ(rels->size(), 4u);
+  std::map<std::string, const jet::Relationship *> by;
+  for (auto &r : *rels)
+    by[r.name] = &r;
+  auto *clienti = by["CLIENTIFATTURE"];
+  ASSERT_TRUE(clienti);
+  EXPECT_EQ(clienti->childTable, "FATTURE");
+  EXPECT_EQ(clienti->parentTable, "CLIENTI");
+  EXPECT_EQ(clienti->childColumns, std::vector<std::string>{"IDCliente"});
+  EXPECT_EQ(clienti->parentColumns, std::vector<std::string>{"ID"});
+  EXPECT_TRUE(clienti->enforced());
+  EXPECT_FALSE(clienti->cascadeDeletes());
+  EXPECT_NE(clienti->childPage, 0u);
+  EXPECT_TRUE(by["FATTURESCADENZE"]->cascadeDeletes());
+  EXPECT_TRUE(by["FATTUREBUONIFATTURA"]->cascadeDeletes());
+  EXPECT_FALSE(by["FATTURESCADENZE"]->cascadeUpdates());
+  EXPECT_FALSE(by["PRODOTTIMOVIMENTI"]->enforced());
+  EXPECT_EQ(jet::describeRelationship(*by["FATTURESCADENZE"]),
+            "FATTURESCADENZE: SCADENZE.IDFattura → FATTURE.ID, integrità referenziale, "
+            "eliminazione a catena");
+
+  std::string out;
+  ASSERT_EQ(vasktest::runCommand((vasktest::binaryDir() / "vaskdb").string() + " schema '" +
+                                     (vasktest::fixturesDir() / "suite/zelbo.mdb").string() +
+                                     "' FATTURE",
+                                 &out),
+            0);
+  EXPECT_NE(out.find("\nRelazioni:\nCLIENTIFATTURE: FATTURE.IDCliente → CLIENTI.ID"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("FATTUREBUONIFATTURA: BUONIFATTURA.IDFattura → FATTURE.ID"),
+            std::string::npos);
+}
+
+TEST(RelEnforce, ClientWithInvoicesStaysClientWithoutGoes) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  const std::string before = fileBytes(path);
+  int32_t withInvoices = -1, without = -1;
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    auto billed = values(*db, "FATTURE", kFattureCliente);
+    for (int32_t id : values(*db, "CLIENTI", 0))
+      (billed.count(id) ? withInvoices : without) = id;
+    ASSERT_GT(withInvoices, 0);
+    ASSERT_GT(without, 0) << "every client has invoices";
+
+    auto st = db->deleteRow("CLIENTI", find(*db, "CLIENTI", withInvoices));
+    EXPECT_EQ(st.code(), ErrorCode::RelationshipChildren);
+    EXPECT_NE(st.message().find("'CLIENTIFATTURE'"), std::string::npos) << st.message();
+    EXPECT_NE(st.message().find("'CLIENTI'"), std::string::npos);
+    EXPECT_NE(st.message().find("'FATTURE'"), std::string::npos);
+    EXPECT_NE(st.message().find("ID = " + std::to_string(withInvoices)), std::string::npos);
+  }
+  EXPECT_EQ(fileBytes(path), before) << "a refused statement wrote something";
+  {
+    auto db = writetest::openWritable(path);
+    // Inside a transaction a refusal leaves the transaction usable.
+    ASSERT_TRUE(db->begin().isOk());
+    EXPECT_FALSE(db->deleteRow("CLIENTI", find(*db, "CLIENTI", withInvoices)).isOk());
+    EXPECT_TRUE(db->deleteRow("CLIENTI", find(*db, "CLIENTI", without)).isOk());
+    ASSERT_TRUE(db->commit().isOk());
+  }
+  auto db = writetest::openReading(path);
+  EXPECT_EQ(count(*db, "CLIENTI", 0, without), 0u);
+  EXPECT_EQ(count(*db, "CLIENTI", 0, withInvoices), 1u);
+  db.reset();
+  expectSound(path, {"CLIENTI", "FATTURE"});
+}
+
+TEST(RelEnforce, DeletingAnInvoiceTakesItsDueDatesAndVoucherLinks) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  size_t scadenze = 0, buoni = 0, theirScadenze = 0, theirBuoni = 0;
+  int32_t invoice = -1;
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    // An invoice with both kinds of children.
+    auto s = values(*db, "SCADENZE", kScadenzeFattura);
+    for (int32_t id : values(*db, "BUONIFATTURA", kBuoniFattura))
+      if (id > 0 && s.count(id)) {
+        invoice = id;
+        break;
+      }
+    ASSERT_GT(invoice, 0);
+    scadenze = writetest::rows(*db, "SCADENZE").size();
+    buoni = writetest::rows(*db, "BUONIFATTURA").size();
+    theirScadenze = count(*db, "SCADENZE", kScadenzeFattura, invoice);
+    theirBuoni = count(*db, "BUONIFATTURA", kBuoniFattura, invoice);
+    ASSERT_TRUE(db->deleteRow("FATTURE", find(*db, "FATTURE", invoice)).isOk());
+  }
+  auto db = writetest::openReading(path);
+  EXPECT_EQ(count(*db, "FATTURE", 0, invoice), 0u);
+  EXPECT_EQ(count(*db, "SCADENZE", kScadenzeFattura, invoice), 0u);
+  EXPECT_EQ(count(*db, "BUONIFATTURA", kBuoniFattura, invoice), 0u);
+  EXPECT_EQ(writetest::rows(*db, "SCADENZE").size(), scadenze - theirScadenze);
+  EXPECT_EQ(writetest::rows(*db, "BUONIFATTURA").size(), buoni - theirBuoni);
+  EXPECT_EQ((*db->table("SCADENZE"))->rowCount, scadenze - theirScadenze);
+  db.reset();
+  expectSound(path, {"FATTURE", "SCADENZE", "BUONIFATTURA"});
+}
+
+TEST(RelEnforce, ChildNeedsItsParentUnlessNotEnforced) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    auto invoice = *db->readRow("FATTURE", find(*db, "FATTURE", 1));
+    const size_t invoices = writetest::rows(*db, "FATTURE").size();
+    // An invoice for a client that does not exist.
+    std::vector<Value> v = invoice;
+    v[0] = Value();
+    v[1] = Value(int32_t(90001)); // Numero: (Numero, Data) is unique
+    v[kFattureCliente] = Value(int32_t(777777));
+    auto r = db->insertRow("FATTURE", v);
+    ASSERT_FALSE(r.isOk());
+    EXPECT_EQ(r.status().code(), ErrorCode::RelationshipParent);
+    EXPECT_NE(r.status().message().find("'CLIENTIFATTURE'"), std::string::npos);
+    EXPECT_NE(r.status().message().find("IDCliente = 777777"), std::string::npos)
+        << r.status().message();
+    EXPECT_EQ(writetest::rows(*db, "FATTURE").size(), invoices);
+    // Moving an existing invoice to a missing client is refused too; to Null is allowed.
+    v = invoice;
+    v[kFattureCliente] = Value(int32_t(777777));
+    EXPECT_EQ(db->updateRow("FATTURE", find(*db, "FATTURE", 1), v).code(),
+              ErrorCode::RelationshipParent);
+    v[kFattureCliente] = Value();
+    EXPECT_TRUE(db->updateRow("FATTURE", find(*db, "FATTURE", 1), v).isOk());
+    // A due date for a missing invoice.
+    auto due = *db->readRow("SCADENZE", find(*db, "SCADENZE", 1));
+    due[0] = Value();
+    due[kScadenzeFattura] = Value(int32_t(555555));
+    EXPECT_EQ(db->insertRow("SCADENZE", due).status().code(), ErrorCode::RelationshipParent);
+
+    // Movements of a missing product: the relationship is not enforced.
+    auto mov = *db->readRow("MOVIMENTI", find(*db, "MOVIMENTI", 1));
+    mov[0] = Value();
+    mov[kMovimentiProdotto] = Value(int32_t(999999));
+    EXPECT_TRUE(db->insertRow("MOVIMENTI", mov).isOk());
+    // And a product with movements can go.
+    int32_t product = *values(*db, "MOVIMENTI", kMovimentiProdotto).begin();
+    EXPECT_TRUE(db->deleteRow("PRODOTTI", find(*db, "PRODOTTI", product)).isOk());
+  }
+  // The check verifies enforced relationships only.
+  expectSound(path, {"FATTURE", "SCADENZE", "MOVIMENTI", "PRODOTTI"});
+}
+
+TEST(RelEnforce, YearEndResetInItsOrder) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  const char *groups[] = {
+      "BUONI",           "BUONISTO",       "FATTURE",    "BUONIFATTURA", "SCADENZE",  "FATTUREACQ",
+      "RICEVUTEFATTURE", "SCONTRINI",      "DDT",        "SPESERICAVI",  "MOVIMENTI", "MOVBANCA",
+      "INCPAG",          "REGMENSILE",     "POMPE",      "CISTERNE",     "SCARICHI",  "CARICHI",
+      "RICONCILIAZIONI", "CISTERNERICONC", "POMPERICONC"};
+  size_t clienti = 0;
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    clienti = writetest::rows(*db, "CLIENTI").size();
+    ASSERT_TRUE(db->begin().isOk());
+    for (const char *t : groups) {
+      SCOPED_TRACE(t);
+      // BUONIFATTURA and SCADENZE are empty by the time their turn comes: the invoices took
+      // their rows with them.
+      for (auto a : writetest::locations(*db, t))
+        ASSERT_TRUE(db->deleteRow(t, a).isOk());
+      EXPECT_EQ(writetest::rows(*db, t).size(), 0u);
+    }
+    auto loc = writetest::locations(*db, "Voci");
+    for (auto a : loc) {
+      auto v = *db->readRow("Voci", a);
+      auto col = (*db->table("Voci"))->findColumn("Annofis");
+      ASSERT_TRUE(col);
+      v[col - (*db->table("Voci"))->columns.data()] = Value(int16_t(2026));
+      auto st = db->updateRow("Voci", a, v);
+      if (!st) { // the column may be a Long
+        v[col - (*db->table("Voci"))->columns.data()] = Value(int32_t(2026));
+        st = db->updateRow("Voci", a, v);
+      }
+      ASSERT_TRUE(st.isOk()) << st.message();
+    }
+    ASSERT_TRUE(db->commit().isOk());
+  }
+  auto db = writetest::openReading(path);
+  EXPECT_EQ(writetest::rows(*db, "CLIENTI").size(), clienti) << "master data untouched";
+  db.reset();
+  expectSound(path, {"FATTURE", "SCADENZE", "BUONIFATTURA", "CLIENTI", "Voci"});
+}
+
+} // namespace
