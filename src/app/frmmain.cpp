@@ -8,6 +8,7 @@
 #include "app/comune/twips.h"
 #include "app/comune/versione.h"
 #include "app/forminfo.h"
+#include "app/manutenzione.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -74,6 +75,7 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
     QCoreApplication::exit(0);
   };
   creaControlli();
+  InstallaManutenzione(*this);
   Protetto([&] {
     GestoreDb = fabbrica ? fabbrica() : CreaGestoreDb();
     Form_Load();
