@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/shared_database.h"
+#include "sql/literal.h"
 
 #include <QDir>
 #include <QFile>
@@ -242,18 +243,18 @@ EsitoAzzera EseguiAzzeramento(BancaDatiAzzera &db, const QString &fileDb,
       esito.svuotate.push_back({t, *n});
     }
     for (const QString &t : gruppo) {
-      const QString sql = QStringLiteral("Delete * from ") + t;
-      esito.istruzioni << sql;
-      if (!(s = db.Esegui(sql)))
+      const QString istruzione = QStringLiteral("Delete * from ") + t;
+      esito.istruzioni << istruzione;
+      if (!(s = db.Esegui(istruzione)))
         fallisce(s);
     }
   }
   if (richiesta.anno) {
     // A whole number checked above: written as digits, never as the operator typed it.
-    const QString sql =
-        QStringLiteral("Update Voci Set AnnoFis =") + QString::number(*richiesta.anno);
-    esito.istruzioni << sql;
-    if (!(s = db.Esegui(sql)))
+    const QString istruzione = QStringLiteral("Update Voci Set AnnoFis =") +
+                               QString::fromStdString(sql::numberLiteral(*richiesta.anno));
+    esito.istruzioni << istruzione;
+    if (!(s = db.Esegui(istruzione)))
       fallisce(s);
     esito.anno = richiesta.anno;
   }

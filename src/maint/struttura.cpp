@@ -4,6 +4,7 @@
 #include "app/comune/fungen.h"
 #include "data/ado_types.h"
 #include "data/man_db.h"
+#include "sql/literal.h"
 
 QString NomeTipo(int tipoAdo) {
   switch (tipoAdo) {
@@ -46,7 +47,11 @@ QString TestoStruttura(const std::vector<data::Field> &campi) {
 }
 
 QString QueryStruttura(const QString &tabella) {
-  return QStringLiteral("select * from [") + tabella + QStringLiteral("];");
+  const auto nome = sql::quoteName(tabella.toStdString());
+  if (!nome)
+    throw ErroreVask(static_cast<int>(jet::ErrorCode::InvalidName),
+                     QStringLiteral("Il nome di tabella \"%1\" non è valido.").arg(tabella));
+  return QStringLiteral("select * from ") + QString::fromStdString(*nome) + u';';
 }
 
 QString LeggiStruttura(const QString &fileDb, const QString &tabella) {

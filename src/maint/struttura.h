@@ -15,7 +15,8 @@ QString NomeTipo(int tipoAdo);
 QString RigaStruttura(int indice, const data::Field &campo);
 QString TestoStruttura(const std::vector<data::Field> &campi);
 
-// The query of the real table; the name goes in brackets, so names with blanks open too.
+// The query of the real table; the name goes in brackets, so names with blanks open too. A name
+// that cannot be bracketed throws ErroreVask.
 QString QueryStruttura(const QString &tabella);
 
 // The list of the table's fields, read on a new connection to the file (PercorsoDb + NomeDb).

@@ -1,4 +1,5 @@
 // The structure list, line by line, from the suite-shaped database and through the panel.
+#include "app/comune/errori.h"
 #include "app/comune/fungen.h"
 #include "app/comune/messaggi.h"
 #include "app/frmmain.h"
@@ -78,6 +79,12 @@ TEST(RigaStruttura, NomiDeiTipi) {
             QStringLiteral("  0 A                   ??\?(200)            \r\n"));
   EXPECT_TRUE(
       RigaStruttura(0, campo("A", 203, 536870910)).endsWith(QStringLiteral("536870910\r\n")));
+}
+
+TEST(QueryStruttura, NomeTraParentesiQuadre) {
+  EXPECT_EQ(QueryStruttura(QStringLiteral("Listino Prezzi")),
+            QStringLiteral("select * from [Listino Prezzi];"));
+  EXPECT_THROW(QueryStruttura(QStringLiteral("a]b")), ErroreVask);
 }
 
 class StrutturaZelbo : public ::testing::Test {
