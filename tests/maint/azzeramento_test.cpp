@@ -1,5 +1,6 @@
 // The reset's order of work, its one transaction, the safety copy and the closing message,
 // over a database whose statements are recorded and can be made to fail.
+#include "data/man_db.h"
 #include "maint/azzeramento.h"
 #include "test_support.h"
 
@@ -181,6 +182,61 @@ TEST(AnnoValido, InteroDa1900A9999) {
   for (const char *no : {"", "1899", "10000", "2005,5", "2.005", "-2005", "+2005", "20a5",
                          "2005; DROP TABLE Voci", "0x7D5"})
     EXPECT_FALSE(AnnoValido(QString::fromLatin1(no))) << no;
+}
+
+} // namespace
+
+// --- On real files ------------------------------------------------------------------------
+
+namespace {
+
+std::shared_ptr<data::Connection> connessione(const std::string &file) {
+  data::ManDB gestore([file] { return file; });
+  auto c = gestore.get_Conn(file);
+  EXPECT_TRUE(c.isOk()) << (c.isOk() ? "" : c.status().message());
+  return c ? *c : nullptr;
+}
+
+TEST(AzzeramentoSuFile, TabelleERigheDelDatabase) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto c = connessione(vasktest::copyFixture("suite/zelbo.mdb", dir).string());
+  ASSERT_TRUE(c);
+  BancaDatiConnessione db(*c);
+  EXPECT_TRUE(db.HaTabella(QStringLiteral("BUONI")));
+  EXPECT_TRUE(db.HaTabella(QStringLiteral("cisternericonc")));
+  EXPECT_FALSE(db.HaTabella(QStringLiteral("NonCe")));
+  EXPECT_FALSE(db.HaTabella(QStringLiteral("MSysObjects")));
+  EXPECT_EQ(*db.Righe(QStringLiteral("BUONI")), 1234);
+  EXPECT_EQ(*db.Righe(QStringLiteral("Vuota")), 0);
+  EXPECT_EQ(LeggiAnnoFiscale(*c), 2024);
+}
+
+TEST(AzzeramentoSuFile, DatabaseSenzaLeTabelleDellaSuite) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  const auto file = vasktest::copyFixture("access/testV2000.mdb", dir);
+  const std::string prima = vasktest::readFile(file);
+  auto c = connessione(file.string());
+  ASSERT_TRUE(c);
+  // No Voci: the panel cannot read the year, and says why.
+  try {
+    LeggiAnnoFiscale(*c);
+    FAIL() << "nessun errore";
+  } catch (const ErroreVask &e) {
+    EXPECT_EQ(e.Numero(), int(jet::ErrorCode::NoSuchTable));
+    EXPECT_TRUE(e.Descrizione().contains(QStringLiteral("Voci"))) << e.Descrizione().toStdString();
+  }
+  // Every table of the ticked groups missing and no year: all named, nothing touched.
+  BancaDatiConnessione db(*c);
+  EsitoAzzera e = EseguiAzzeramento(db, QString::fromStdString(file.string()), {{0, 13}, {}});
+  EXPECT_EQ(e.saltate, (QStringList{"BUONI", "BUONISTO", "CARICHI", "RICONCILIAZIONI",
+                                    "CISTERNERICONC", "POMPERICONC"}));
+  EXPECT_TRUE(e.copia.isEmpty());
+  EXPECT_TRUE(e.istruzioni.isEmpty());
+  c->Close();
+  EXPECT_EQ(vasktest::readFile(file), prima);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 } // namespace
