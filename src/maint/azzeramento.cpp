@@ -147,6 +147,35 @@ int LeggiAnnoFiscale(data::Connection &c) {
 
 // --- The safety copy --------------------------------------------------------------------------
 
+namespace {
+
+// Why a file operation failed: in Italian, with the system's own words after it.
+QString Perche(const QFileDevice &f) {
+  QString motivo;
+  switch (f.error()) {
+  case QFileDevice::ResourceError:
+    motivo = QStringLiteral("spazio su disco esaurito");
+    break;
+  case QFileDevice::PermissionsError:
+  case QFileDevice::OpenError:
+    motivo = QStringLiteral("accesso negato");
+    break;
+  case QFileDevice::ReadError:
+    motivo = QStringLiteral("errore di lettura");
+    break;
+  case QFileDevice::WriteError:
+    motivo = QStringLiteral("errore di scrittura");
+    break;
+  default:
+    motivo = QStringLiteral("errore del file system");
+    break;
+  }
+  const QString sistema = f.errorString();
+  return sistema.isEmpty() ? motivo : motivo + QStringLiteral(" (") + sistema + u')';
+}
+
+} // namespace
+
 QString NomeCopia(const QString &fileDb, const QDateTime &quando) {
   const QFileInfo f(fileDb);
   QString nome = f.completeBaseName() + u'-' + quando.toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -168,13 +197,13 @@ QString SalvaCopia(const QString &fileDb, const QDateTime &quando) {
   QFile origine(fileDb);
   if (!origine.open(QIODevice::ReadOnly))
     throw errore(QStringLiteral("Impossibile leggere il database %1: %2")
-                     .arg(QDir::toNativeSeparators(fileDb), origine.errorString()));
+                     .arg(QDir::toNativeSeparators(fileDb), Perche(origine)));
   // Written under a temporary name and renamed at the end: a copy is whole or absent.
   QSaveFile destinazione(copia);
   destinazione.setDirectWriteFallback(false);
   if (!destinazione.open(QIODevice::WriteOnly))
     throw errore(QStringLiteral("Impossibile creare il file %1: %2")
-                     .arg(QDir::toNativeSeparators(copia), destinazione.errorString()));
+                     .arg(QDir::toNativeSeparators(copia), Perche(destinazione)));
   QByteArray blocco;
   for (;;) {
     blocco = origine.read(1 << 20);
@@ -186,11 +215,11 @@ QString SalvaCopia(const QString &fileDb, const QDateTime &quando) {
   if (origine.error() != QFileDevice::NoError) {
     destinazione.cancelWriting();
     throw errore(QStringLiteral("Impossibile leggere il database %1: %2")
-                     .arg(QDir::toNativeSeparators(fileDb), origine.errorString()));
+                     .arg(QDir::toNativeSeparators(fileDb), Perche(origine)));
   }
   if (destinazione.error() != QFileDevice::NoError || !destinazione.commit())
     throw errore(QStringLiteral("Impossibile scrivere il file %1: %2")
-                     .arg(QDir::toNativeSeparators(copia), destinazione.errorString()));
+                     .arg(QDir::toNativeSeparators(copia), Perche(destinazione)));
   return copia;
 }
 

@@ -171,6 +171,8 @@ TEST_F(Azzeramento, CopiaImpossibileNienteCambia) {
   } catch (const ErroreCopia &e) {
     EXPECT_TRUE(e.Descrizione().contains(QStringLiteral("zelbo-20261231-183000.mdb")))
         << e.Descrizione().toStdString();
+    EXPECT_TRUE(e.Descrizione().contains(QStringLiteral("accesso negato")))
+        << e.Descrizione().toStdString();
   }
   EXPECT_TRUE(db.registro.isEmpty());
 }
