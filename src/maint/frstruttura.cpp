@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 
 PannelloStruttura::PannelloStruttura(QFrame *fr, Forma *sh, QLabel *lb,
@@ -25,6 +26,7 @@ PannelloStruttura::PannelloStruttura(QFrame *fr, Forma *sh, QLabel *lb,
   rtStruttura->setReadOnly(true);
   // Lines are not wrapped, so the columns stay aligned however narrow the box.
   rtStruttura->setLineWrapMode(QTextEdit::NoWrap);
+  rtStruttura->document()->setDocumentMargin(2);
   QFont f(QStringLiteral("Courier New"));
   f.setStyleHint(QFont::TypeWriter);
   f.setPointSizeF(8.25);

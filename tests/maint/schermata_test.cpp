@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTextEdit>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,6 +38,8 @@ TEST(Schermata, Pannelli) {
   f.AbilitaManutenzione(true);
   if (quale == "struttura") {
     f.btnVediStruttura->click();
+    if (qEnvironmentVariableIsSet("VASK_SCHERMATA_FINE"))
+      PannelloStrutturaDi(f)->rtStruttura->moveCursor(QTextCursor::End);
   } else {
     f.btnAzzera->click();
     PannelloAzzera *p = PannelloAzzeraDi(f);
