@@ -8,7 +8,6 @@
 #include "app/comune/twips.h"
 #include "app/comune/versione.h"
 #include "app/forminfo.h"
-#include "app/manutenzione.h"
 
 #include <QApplication>
 #include <QCloseEvent>

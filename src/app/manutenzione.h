@@ -1,11 +1,8 @@
 #pragma once
-// Fills the panels frStruttura and frAzzera of the main window and installs the commands
-// "Struttura" and "Azzera".
+// The maintenance panels of the main window; InstallaManutenzione (frmmain.h) fills them.
 class frmMain;
 class PannelloAzzera;
 class PannelloStruttura;
-
-void InstallaManutenzione(frmMain &finestra);
 
 // The panels of a window once installed (null before).
 PannelloAzzera *PannelloAzzeraDi(const frmMain &finestra);
