@@ -74,6 +74,7 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
     QCoreApplication::exit(0);
   };
   creaControlli();
+  InstallaManutenzione(*this);
   Protetto([&] {
     GestoreDb = fabbrica ? fabbrica() : CreaGestoreDb();
     Form_Load();

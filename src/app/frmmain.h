@@ -117,3 +117,7 @@ private:
 
   bool terminato_ = false;
 };
+
+// Fills the panels frStruttura and frAzzera and installs "Struttura" and "Azzera"
+// (app/manutenzione.cpp).
+void InstallaManutenzione(frmMain &finestra);
