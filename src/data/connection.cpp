@@ -3,6 +3,7 @@
 #include "data/ado_types.h"
 #include "data/shared_database.h"
 #include "sql/executor.h"
+#include "sql/parser.h"
 
 #include <algorithm>
 #include <cctype>
@@ -173,16 +174,18 @@ bool Connection::inTransaction() const {
 
 jet::Status Connection::Execute(const std::string &text, int64_t *rowsAffected, int) {
   JET_TRY(requireOpen());
+  auto statement = sql::parseStatement(text);
+  if (!statement)
+    return statement.status();
   // Statements that only read run whatever transaction another connection holds.
-  std::string head = lower(trim(text.substr(0, 16)));
-  bool reads = head.rfind("select", 0) == 0 && lower(text).find(" into ") == std::string::npos;
-  if (!reads)
+  bool writes = sql::writes(*statement);
+  if (writes)
     JET_TRY(requireWriteAccess());
-  auto r = sql::execute(db_->storage(), text);
+  auto r = sql::execute(db_->storage(), *statement);
+  if (writes)
+    db_->storage().invalidate();
   if (!r)
     return r.status();
-  if (!reads)
-    db_->storage().invalidate();
   if (rowsAffected)
     *rowsAffected = r->rowsAffected;
   return {};

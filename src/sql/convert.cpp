@@ -294,10 +294,13 @@ std::optional<double> parseNumber(std::string_view text) {
     return std::nullopt;
   double d = 0;
   const char *b = s.data() + start, *e = s.data() + s.size();
-  if (b == e || (!isDigit(*b) && *b != '-' && *b != '.'))
+  // Digits after an optional sign: "inf" and "nan" are not numbers here.
+  const char *digits = b != e && *b == '-' ? b + 1 : b;
+  if (digits == e ||
+      !(isDigit(*digits) || (*digits == '.' && digits + 1 != e && isDigit(digits[1]))))
     return std::nullopt;
   auto [p, ec] = std::from_chars(b, e, d);
-  if (ec != std::errc() || p != e)
+  if (ec != std::errc() || p != e || !std::isfinite(d))
     return std::nullopt;
   return d;
 }

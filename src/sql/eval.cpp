@@ -116,6 +116,9 @@ Value fitInteger(int64_t r, Rank rank) {
 }
 
 Value checkedDouble(double d) {
+  if (std::isnan(d))
+    raise(ErrorCode::InvalidArgument, "Argomento non valido: il calcolo non ha un risultato "
+                                      "numerico.");
   if (!std::isfinite(d))
     raise(ErrorCode::Overflow, "Overflow: il risultato di un calcolo è fuori dall'intervallo dei "
                                "numeri.");
@@ -1301,7 +1304,14 @@ int orderValues(const Value &a, const Value &b) {
     } catch (EvalError &) {
     }
   }
-  return ka < kb ? -1 : ka > kb ? 1 : 0;
+  // Different kinds that do not compare: numbers, then texts, binaries and GUIDs.
+  auto group = [](const Value &v) {
+    if (rankOf(v) != RNone)
+      return 0;
+    return v.is<std::string>() ? 1 : v.is<jet::Bytes>() ? 2 : 3;
+  };
+  int ga = group(a), gb = group(b);
+  return ga < gb ? -1 : ga > gb ? 1 : 0;
 }
 
 } // namespace sql

@@ -184,12 +184,16 @@ Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now
     auto c = compileExpr(*item.expr, bound->scope, now);
     if (!c)
       return c.status();
+    // A bare column keeps its table's definition (SELECT INTO drops the counter and the
+    // required flag itself); a computed one has neither.
     ColumnDef def = c->resultType();
     int src = c->columnIndex();
-    if (src >= 0)
+    if (src >= 0) {
       def = cols[src];
-    def.autoNumber = false;
-    def.required = false;
+    } else {
+      def.autoNumber = false;
+      def.required = false;
+    }
     if (!item.alias.empty())
       def.name = item.alias;
     else if (src >= 0)

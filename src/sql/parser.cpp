@@ -45,6 +45,33 @@ public:
 private:
   std::vector<Token> t_;
   size_t i_ = 0;
+  int nesting_ = 0;
+
+  // Bounds both the parser's recursion and the depth of the trees it builds, so that no
+  // statement can exhaust the stack when it is parsed, compiled, evaluated or freed.
+  static constexpr int kMaxNesting = 200;
+  static constexpr int kMaxDepth = 1000;
+  struct Nest {
+    Parser &p;
+    explicit Nest(Parser &parser) : p(parser) {
+      if (++p.nesting_ > kMaxNesting)
+        p.tooComplex();
+    }
+    ~Nest() { --p.nesting_; }
+  };
+  [[noreturn]] void tooComplex() {
+    throw ParseError{jet::Status(jet::ErrorCode::TooComplex,
+                                 "Query troppo complessa: l'espressione ha troppi livelli "
+                                 "(posizione " +
+                                     std::to_string(peek().pos) + ").")};
+  }
+  ExprPtr deepened(ExprPtr e) {
+    for (const auto &a : e->args)
+      e->depth = std::max(e->depth, a->depth + 1);
+    if (e->depth > kMaxDepth)
+      tooComplex();
+    return e;
+  }
   std::string where_ = "nell'istruzione";
 
   const Token &peek(size_t ahead = 0) const { return t_[std::min(i_ + ahead, t_.size() - 1)]; }
@@ -530,10 +557,13 @@ private:
     e->op = std::move(op);
     e->args.push_back(std::move(l));
     e->args.push_back(std::move(r));
-    return e;
+    return deepened(std::move(e));
   }
 
-  ExprPtr expr() { return orExpr(); }
+  ExprPtr expr() {
+    Nest guard(*this);
+    return orExpr();
+  }
 
   ExprPtr orExpr() {
     ExprPtr l = andExpr();
@@ -561,10 +591,11 @@ private:
   ExprPtr notExpr() {
     size_t pos = peek().pos;
     if (acceptKeyword("NOT")) {
+      Nest guard(*this);
       auto e = node(Expr::Kind::Unary, pos);
       e->op = "NOT";
       e->args.push_back(notExpr());
-      return e;
+      return deepened(std::move(e));
     }
     return comparison();
   }
@@ -585,7 +616,7 @@ private:
         e->negated = acceptKeyword("NOT");
         expectKeyword("NULL");
         e->args.push_back(std::move(l));
-        l = std::move(e);
+        l = deepened(std::move(e));
         continue;
       }
       bool negated = false;
@@ -599,7 +630,7 @@ private:
         e->negated = negated;
         e->args.push_back(std::move(l));
         e->args.push_back(concat());
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else if (acceptKeyword("IN")) {
         auto e = node(Expr::Kind::In, pos);
         e->negated = negated;
@@ -609,7 +640,7 @@ private:
           e->args.push_back(expr());
         while (acceptSymbol(","));
         expectSymbol(")");
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else if (acceptKeyword("BETWEEN")) {
         auto e = node(Expr::Kind::Between, pos);
         e->negated = negated;
@@ -617,7 +648,7 @@ private:
         e->args.push_back(concat());
         expectKeyword("AND");
         e->args.push_back(concat());
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else {
         return l;
       }
@@ -683,6 +714,7 @@ private:
   ExprPtr unary() {
     size_t pos = peek().pos;
     if (acceptSymbol("-") || acceptSymbol("+")) {
+      Nest guard(*this);
       std::string op = t_[i_ - 1].text;
       ExprPtr operand = unary();
       if (op == "+")
@@ -714,7 +746,7 @@ private:
       auto e = node(Expr::Kind::Unary, pos);
       e->op = "-";
       e->args.push_back(std::move(operand));
-      return e;
+      return deepened(std::move(e));
     }
     return power();
   }
@@ -826,7 +858,7 @@ private:
           while (acceptSymbol(","));
           expectSymbol(")");
         }
-        return e;
+        return deepened(std::move(e));
       }
       return columnRest(t.text, pos);
     }

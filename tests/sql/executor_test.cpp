@@ -28,6 +28,9 @@ TEST_F(Executor, SelectListNamesTypesAndSources) {
   EXPECT_EQ(rs.columns[3].name, "Expr1001");
   EXPECT_EQ(rs.columns[3].type, ColumnType::Text);
   EXPECT_EQ(rs.sourceColumns, (std::vector<int>{3, -1, -1, -1, 2}));
+  EXPECT_TRUE(query(db, "SELECT ID FROM BUONI").columns[0].autoNumber);
+  EXPECT_TRUE(query(db, "SELECT * FROM BUONI").columns[0].autoNumber);
+  EXPECT_FALSE(query(db, "SELECT ID + 0 AS X FROM BUONI").columns[0].autoNumber);
   ASSERT_EQ(rs.rows.size(), 2u);
   EXPECT_EQ(rs.rows[1][0], Value("Dell'Orto"));
   EXPECT_EQ(rs.rows[1][1], cur(67.4));
@@ -51,6 +54,9 @@ TEST_F(Executor, OrderByPutsNullsFirstAndIgnoresCase) {
   EXPECT_EQ(numbers("Fatturato, Importo DESC"), (std::vector<int32_t>{1, 4, 2, 3, 5}));
   EXPECT_EQ(numbers("Note"), (std::vector<int32_t>{2, 3, 1, 4, 5}));
   EXPECT_EQ(numbers("Litri * -1"), (std::vector<int32_t>{3, 1, 2, 4, 5}));
+  // Mixed kinds sort Null, numbers, then texts, whatever the numbers' types.
+  EXPECT_EQ(numbers("IIf(Numero > 2, Cliente, IIf(Numero = 1, 1.5, Numero * 1234567890123456789))"),
+            (std::vector<int32_t>{5, 1, 2, 4, 3}));
   EXPECT_EQ(fails(db, "select * from BUONI order by Manca").code(), ErrorCode::NoSuchColumn);
 }
 

@@ -136,6 +136,7 @@ TEST_F(Expressions, ArithmeticPromotesAsVariantsDo) {
   EXPECT_EQ(error("Lungo / 0"), ErrorCode::DivisionByZero);
   EXPECT_EQ(error("Lungo Mod 0"), ErrorCode::DivisionByZero);
   EXPECT_EQ(error("1E308 * 10"), ErrorCode::Overflow);
+  EXPECT_EQ(error("(-8) ^ 0.5"), ErrorCode::InvalidArgument);
 }
 
 TEST_F(Expressions, ConcatenationTreatsNullAsEmpty) {
