@@ -37,6 +37,18 @@ QLineEdit *casella(QFrame *fr, const char *nome, double l, double t, double w, d
 
 const QString kSuggerimento = QStringLiteral("Frecce = scelta Invio = conferma Esc = rinuncia");
 
+// The frames were designed in the platform's 8-point dialog font.
+void carattere(QFrame *fr) {
+  QFont f(QStringLiteral("MS Sans Serif"));
+  f.setPointSize(8);
+  fr->setFont(f);
+}
+
+void suggerimento(QLabel *l) {
+  l->setWordWrap(true);
+  l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
 void riepilogo(QLabel *l) {
   l->setWordWrap(true);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -46,12 +58,13 @@ void riepilogo(QLabel *l) {
 
 ControlliCondizione CreaControlliCancella(QFrame *fr, Forma *sh, QLabel *titolo) {
   ControlliCondizione c;
+  carattere(fr);
   c.fr = fr;
   c.sh = sh;
   c.lbTitolo = titolo;
   c.ListAmbito = lista(fr, "List1_cancella", 2985, 240, 1575, 450);
   c.lbMess = etichetta(fr, "lbMess", kSuggerimento, 4815, 180, 1380, 630);
-  c.lbMess->setWordWrap(true);
+  suggerimento(c.lbMess);
   c.ListCampi = lista(fr, "List2_cancella", 120, 915, 2220, 840);
   c.ListOperatori = lista(fr, "List3_cancella", 2370, 915, 2415, 1035);
   c.txValore = casella(fr, "tx_valoredacancellare", 4830, 915, 2745, 255);
@@ -65,12 +78,13 @@ ControlliCondizione CreaControlliCancella(QFrame *fr, Forma *sh, QLabel *titolo)
 ControlliModifica CreaControlliModifica(QFrame *fr, Forma *sh, QLabel *titolo) {
   ControlliModifica m;
   ControlliCondizione &c = m.c;
+  carattere(fr);
   c.fr = fr;
   c.sh = sh;
   c.lbTitolo = titolo;
   c.ListAmbito = lista(fr, "List1_Mod", 3150, 315, 1605, 450);
   c.lbMess = etichetta(fr, "lbMessMod", kSuggerimento, 4980, 300, 1380, 630);
-  c.lbMess->setWordWrap(true);
+  suggerimento(c.lbMess);
   m.lbCon1 = etichetta(fr, "lbCon1", QStringLiteral("MODIFICA"), 135, 1020, 855, 240);
   m.List5_Mod = lista(fr, "List5_Mod", 1010, 1020, 2115, 840);
   m.lbcon2 = etichetta(fr, "lbcon2", QStringLiteral("CON"), 3135, 1020, 435, 240);
