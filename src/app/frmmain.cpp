@@ -8,6 +8,8 @@
 #include "app/comune/twips.h"
 #include "app/comune/versione.h"
 #include "app/forminfo.h"
+#include "bulk/dialoghi_bulk.h"
+#include "grid/griglia_dati.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -75,6 +77,7 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
   };
   creaControlli();
   InstallaManutenzione(*this);
+  installaBulk();
   Protetto([&] {
     GestoreDb = fabbrica ? fabbrica() : CreaGestoreDb();
     Form_Load();
@@ -82,6 +85,29 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::installaBulk() {
+  bulk::AmbienteBulk a;
+  a.Frame_main = Frame_main;
+  a.Griglia = [this] { return qobject_cast<grid::GrigliaDati *>(grTabelle); };
+  a.Connessione = [this] {
+    return Comandi.ConnessioneDb ? Comandi.ConnessioneDb() : std::shared_ptr<data::Connection>();
+  };
+  a.CaricaGriglia = [this](const QString &tabella, const QString &condizione) {
+    if (Comandi.CaricaGriglia)
+      Comandi.CaricaGriglia(tabella, condizione);
+  };
+  a.AbilitaComandi = [this](bool si) { AbilitaComandi(si); };
+  a.GrigliaVuota = &GrigliaVuota;
+  a.TabellaVuota = &TabellaVuota;
+  Bulk = std::make_unique<bulk::DialoghiBulk>(frCancella, frCancella->Bordo, frCancella->Titolo,
+                                              frModifica, frModifica->Bordo, frModifica->Titolo,
+                                              std::move(a));
+  bulk::DialoghiBulk *b = Bulk.get();
+  Comandi.ProceduraCancella = [b] { b->ProceduraCancella(); };
+  Comandi.Modifica = [b] { b->btnModifica_Click(); };
+  Comandi.RiempiOperatori = [b] { b->RiempiOperatori(); };
+}
 
 void frmMain::creaControlli() {
   auto *centro = new QWidget(this);

@@ -19,6 +19,12 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+namespace bulk {
+class DialoghiBulk;
+}
+namespace data {
+class Connection;
+}
 
 // A frame panel: its own title label and border shape, its controls added by the panel's owner.
 class Riquadro : public QFrame {
@@ -48,6 +54,9 @@ struct ComandiMain {
   std::function<void()> Uscita;            // "Uscita (Esc)"
   std::function<void()> RiempiOperatori;   // the operator lists of the bulk panels
   std::function<void()> TerminaEdit;       // ends a cell edit in progress before exit
+  // What the bulk dialogs need of table browsing: ConnessioneDb and the reload of the grid.
+  std::function<std::shared_ptr<data::Connection>()> ConnessioneDb;
+  std::function<void(const QString &, const QString &)> CaricaGriglia;
 };
 
 class frmMain : public QMainWindow {
@@ -70,6 +79,8 @@ public:
   QStatusBar *StatusMain;
   QList<QLabel *> Pannelli;
   Riquadro *frCancella, *frModifica, *frEditG, *frStruttura, *frAzzera;
+  // The bulk delete and bulk modify dialogs on frCancella and frModifica.
+  std::unique_ptr<bulk::DialoghiBulk> Bulk;
 
   // Window state shared with the other windows.
   std::unique_ptr<AccessoDatabase> GestoreDb;
@@ -112,6 +123,7 @@ protected:
 
 private:
   void creaControlli();
+  void installaBulk();
   void esegui(const std::function<void()> &comando);
   void impostaLarghezzePannelli();
 

@@ -1,0 +1,54 @@
+#pragma once
+// The pieces of SQL text the condition builder and the bulk modify put together: type names,
+// operator fragments, names in brackets, values made safe. No widgets here.
+#include "jet/status.h"
+#include "jet/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace data {
+struct Field;
+}
+
+namespace bulk {
+
+// The type name of an ADO field type number.
+QString FieldType(int16_t intType);
+
+// The eight operator labels in list order ("UGUALE  A" has two blanks).
+const QStringList &EtichetteOperatori();
+// The SQL fragment of an operator label; a label matching none gives " = ".
+QString OperatoreSql(const QString &etichetta);
+// The items of the chaining list and of the scope list.
+inline const QString kOk = QStringLiteral("- OK -");
+inline const QString kE = QStringLiteral("  E  ");
+inline const QString kO = QStringLiteral("  O  ");
+inline const QString kTutti = QStringLiteral("TUTTI");
+inline const QString kSelezione = QStringLiteral("SELEZIONE");
+
+// "[name]".
+QString NomeSql(const QString &nome);
+// The text with every apostrophe doubled, between apostrophes.
+QString TestoSql(const QString &testo);
+// A number typed the Italian way (decimal comma, grouping points) written with a full stop and
+// no grouping; a text that does not read as such a number comes back trimmed, as typed.
+QString NumeroSql(const QString &testo);
+
+// One condition of the builder: join + "( " ... ")" as the builder writes it, with the name in
+// brackets and the value made safe.
+QString TestoCondizione(const QString &congiunzione, const QString &campo, const QString &operatore,
+                        const QString &tipocampo, const QString &valore);
+
+// A value as a literal: numbers with a full stop, True/False, #yyyy-mm-dd# (time when not
+// midnight), text quoted safely, Null. Binary values have none.
+jet::Result<QString> LetteraleSql(const jet::Value &v);
+
+// The new value of a bulk modify as a literal for a field of that ADO type, from the text shown
+// in the typed box and, for numbers, from its SQL form (valore). An empty number or date is
+// Null; a date is written #yyyy-mm-dd#. A text that the field cannot take is an Italian failure.
+jet::Result<QString> LetteraleModifica(const data::Field &campo, const QString &testo,
+                                       const QString &valore);
+
+} // namespace bulk

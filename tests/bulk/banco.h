@@ -1,0 +1,78 @@
+#pragma once
+// A bench for the bulk dialogs: a copy of the suite database, a working copy of one table shown
+// in the grid, both frames with their controls, and the main window's state they touch. Keys
+// are real key events sent to the control that the dialog has focused.
+#include "app/comune/forma.h"
+#include "app/comune/fungen.h"
+#include "app/comune/messaggi.h"
+#include "app/comune/twips.h"
+#include "bulk/procedure.h"
+#include "data/man_db.h"
+#include "grid/griglia_dati.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <gtest/gtest.h>
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os) {
+  *os << '"' << s.toStdString() << '"';
+}
+
+namespace bulktest {
+
+class Banco : public ::testing::Test {
+protected:
+  // The working copy of tabella; false (and the test skipped) without fixtures.
+  void Apri(const std::string &tabella);
+
+  void Premi(int tasto, const QString &testo = QString(), Qt::KeyboardModifiers m = {});
+  void Invio() { Premi(Qt::Key_Return, QStringLiteral("\r")); }
+  void Esc() { Premi(Qt::Key_Escape, QStringLiteral("\x1b")); }
+  void Giu(int n = 1) {
+    for (int i = 0; i < n; ++i)
+      Premi(Qt::Key_Down);
+  }
+  void Scrivi(const QString &testo);
+  // Clears the focused box with the caret keys and Delete.
+  void Svuota();
+  // Walks the field step to the field, the operator step to the operator.
+  void Campo(const QString &nome);
+  void Operatore(int posizione);
+
+  // Rows of the working copy (or of the table read in its place) meeting a condition.
+  long Conta(const std::string &dove = std::string(),
+             const std::string &tabella = "TemporaneaVask");
+  long ContaReale(const std::string &dove = std::string()) { return Conta(dove, tabella_); }
+  QString Didascalia(QLabel *l) const { return l->property("Didascalia").toString(); }
+
+  vasktest::TempDir dir_;
+  std::filesystem::path file_;
+  std::unique_ptr<data::ManDB> gestore_;
+  std::shared_ptr<data::Connection> conn_;
+  std::string tabella_;
+  // False while the engine writes nothing: the grid then shows the real table itself, and the
+  // statements on TemporaneaVask are refused.
+  bool scrivibile_ = false;
+
+  std::unique_ptr<QWidget> finestra_;
+  QWidget *frameMain_ = nullptr;
+  grid::GrigliaDati *griglia_ = nullptr;
+  bool comandi_ = true;
+  bool grigliaVuota_ = false;
+  bool tabellaVuota_ = false;
+  int ricariche_ = 0;
+  bulk::ControlliCondizione cc_;
+  bulk::ControlliModifica cm_;
+  std::unique_ptr<bulk::ProceduraCancellazione> canc_;
+  std::unique_ptr<bulk::ProceduraModifica> mod_;
+  bulk::ProceduraCondizione *attiva_ = nullptr;
+  std::unique_ptr<MsgBoxSimulato> box_;
+};
+
+} // namespace bulktest
