@@ -19,6 +19,13 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class QTextEdit;
+namespace grid {
+class GrigliaDati;
+}
+namespace tabelle {
+class GestioneTabelle;
+}
 
 // A frame panel: its own title label and border shape, its controls added by the panel's owner.
 class Riquadro : public QFrame {
@@ -70,6 +77,13 @@ public:
   QStatusBar *StatusMain;
   QList<QLabel *> Pannelli;
   Riquadro *frCancella, *frModifica, *frEditG, *frStruttura, *frAzzera;
+  // The extended edit panel's own controls.
+  QTextEdit *txEditG = nullptr;
+  QPushButton *btnSalvaEG = nullptr, *btnEscEG = nullptr;
+  // The data grid, once in place of the placeholder (grTabelle is then the same widget).
+  grid::GrigliaDati *Griglia = nullptr;
+  // Table selection, working copy, grid editing and filter.
+  std::unique_ptr<tabelle::GestioneTabelle> Tabelle;
 
   // Window state shared with the other windows.
   std::unique_ptr<AccessoDatabase> GestoreDb;
@@ -112,6 +126,7 @@ protected:
 
 private:
   void creaControlli();
+  void installaTabelle();
   void esegui(const std::function<void()> &comando);
   void impostaLarghezzePannelli();
 
