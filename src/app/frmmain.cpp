@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
 #include <cmath>
@@ -87,6 +88,9 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
 void frmMain::installaTabelle() {
   Griglia = new grid::GrigliaDati;
   SostituisciGriglia(Griglia);
+  // The grid's own view takes the placeholder's place in the tab order.
+  QWidget::setTabOrder(btnTabella, Griglia->vista());
+  QWidget::setTabOrder(Griglia->vista(), btnNuovo);
 
   txEditG = new QTextEdit(frEditG);
   txEditG->setObjectName(QStringLiteral("txEditG"));
