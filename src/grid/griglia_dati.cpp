@@ -102,6 +102,16 @@ jet::Status GrigliaDati::CaricaSql(const std::string &sql, const CaricatoreSql &
   return {};
 }
 
+jet::Status GrigliaDati::CaricaSql(const std::string &sql,
+                                   std::shared_ptr<data::Connection> &connessione) {
+  if (!connessione || !connessione->isOpen())
+    return {jet::ErrorCode::Closed, "Operazione non consentita se l'oggetto è chiuso."};
+  auto c = connessione;
+  return CaricaSql(sql, [c](const std::string &testo) {
+    return c->OpenRecordset(testo, data::CursorType::Keyset, data::LockType::Optimistic);
+  });
+}
+
 jet::Status GrigliaDati::CaricaSql(const std::string &sql) {
   return CaricaSql(sql, caricatore_);
 }

@@ -4,6 +4,7 @@
 // last row; the recordset's current row and the grid's current row are one and the same.
 // moc of Qt 6.4 cannot parse the C++20 library headers these bring in.
 #ifndef Q_MOC_RUN
+#include "data/connection.h"
 #include "data/recordset.h"
 #include "jet/status.h"
 #endif
@@ -49,6 +50,9 @@ public:
   // current. On failure the grid keeps what it showed and the Status says why.
   jet::Status CaricaSql(const std::string &sql, const CaricatoreSql &caricatore);
   jet::Status CaricaSql(const std::string &sql); // through the loader given below
+  // Reads on the connection itself, as an updatable recordset (keyset cursor, optimistic lock);
+  // the connection is handed back as it was given.
+  jet::Status CaricaSql(const std::string &sql, std::shared_ptr<data::Connection> &connessione);
   void setCaricatore(CaricatoreSql caricatore) { caricatore_ = std::move(caricatore); }
   // Shows a recordset that is already open; the grid then works on it (it is not copied).
   void CaricaRecordset(std::shared_ptr<data::Recordset> rs);

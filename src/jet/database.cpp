@@ -25,7 +25,7 @@ Database::open(std::unique_ptr<File> file, const std::string &displayName, size_
     return header.status();
   std::unique_ptr<Database> db(new Database());
   db->header_ = *header;
-  db->pager_ = std::make_unique<Pager>(std::move(file), cachePages);
+  db->pager_ = std::make_unique<Pager>(std::move(file), cachePages, header->databaseKey);
   auto catalog = Catalog::load(*db->pager_);
   if (!catalog)
     return catalog.status();

@@ -39,7 +39,10 @@ class Pager {
 public:
   static constexpr size_t kDefaultCachePages = 256;
 
-  explicit Pager(std::unique_ptr<File> file, size_t cachePages = kDefaultCachePages);
+  // encodingKey: the header's database key; non-zero in an encoded database, whose pages
+  // after the first are RC4 with a key of their own (the database key XOR the page number).
+  explicit Pager(std::unique_ptr<File> file, size_t cachePages = kDefaultCachePages,
+                 uint32_t encodingKey = 0);
 
   const File &file() const { return *file_; }
   bool writable() const { return file_->mode() == OpenMode::ReadWrite; }
@@ -49,11 +52,16 @@ public:
   Result<PageRef> page(uint32_t number);
 
   size_t cachedPages() const { return lru_.size(); }
+  uint32_t encodingKey() const { return encodingKey_; }
+
+  // The transform between stored and plain bytes of an encoded database (its own inverse).
+  static void applyEncoding(uint32_t encodingKey, uint32_t page, uint8_t *data);
 
 private:
   std::unique_ptr<File> file_;
   uint32_t pageCount_ = 0;
   size_t capacity_;
+  uint32_t encodingKey_;
   std::list<PageRef> lru_; // most recently used first
   std::unordered_map<uint32_t, std::list<PageRef>::iterator> index_;
 };

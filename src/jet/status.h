@@ -43,6 +43,7 @@ enum class ErrorCode : int {
   DivisionByZero = 11,
   InvalidArgument = 5,   // a function argument outside what the function accepts
   DuplicateField = 3191, // a table definition naming the same field twice
+  TooComplex = 3360,     // an expression nested deeper than the SQL layer evaluates
 };
 
 class Status {

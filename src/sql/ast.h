@@ -32,6 +32,7 @@ struct Expr {
   jet::Value value;
   std::string qualifier, name, op;
   bool negated = false;
+  int depth = 1; // levels of the tree below and including this node
   std::vector<ExprPtr> args;
 };
 

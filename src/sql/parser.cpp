@@ -29,14 +29,49 @@ public:
     Statement st = parseOne();
     if (isSymbol(";"))
       ++i_;
-    if (peek().kind != TokenKind::End)
-      fail("caratteri dopo la fine dell'istruzione: " + describe(peek()));
+    if (peek().kind != TokenKind::End) {
+      // After a complete expression another value most often means a missing operator, as in
+      // a text whose apostrophe was not doubled.
+      const Token &t = peek();
+      bool value = t.kind == TokenKind::Name || t.kind == TokenKind::QuotedName ||
+                   t.kind == TokenKind::Number || t.kind == TokenKind::String ||
+                   t.kind == TokenKind::Date;
+      fail(value ? "operatore mancante prima di " + describe(t)
+                 : "caratteri dopo la fine dell'istruzione: " + describe(t));
+    }
     return st;
   }
 
 private:
   std::vector<Token> t_;
   size_t i_ = 0;
+  int nesting_ = 0;
+
+  // Bounds both the parser's recursion and the depth of the trees it builds, so that no
+  // statement can exhaust the stack when it is parsed, compiled, evaluated or freed.
+  static constexpr int kMaxNesting = 200;
+  static constexpr int kMaxDepth = 1000;
+  struct Nest {
+    Parser &p;
+    explicit Nest(Parser &parser) : p(parser) {
+      if (++p.nesting_ > kMaxNesting)
+        p.tooComplex();
+    }
+    ~Nest() { --p.nesting_; }
+  };
+  [[noreturn]] void tooComplex() {
+    throw ParseError{jet::Status(jet::ErrorCode::TooComplex,
+                                 "Query troppo complessa: l'espressione ha troppi livelli "
+                                 "(posizione " +
+                                     std::to_string(peek().pos) + ").")};
+  }
+  ExprPtr deepened(ExprPtr e) {
+    for (const auto &a : e->args)
+      e->depth = std::max(e->depth, a->depth + 1);
+    if (e->depth > kMaxDepth)
+      tooComplex();
+    return e;
+  }
   std::string where_ = "nell'istruzione";
 
   const Token &peek(size_t ahead = 0) const { return t_[std::min(i_ + ahead, t_.size() - 1)]; }
@@ -116,7 +151,6 @@ private:
     fail(std::string("atteso ") + what + " invece di " + describe(t));
   }
 
-  // A table name, optionally "name.name" is not allowed; a final owner qualifier is not Jet's.
   NamedPos tableName() { return name("il nome di una tabella"); }
 
   Statement parseOne() {
@@ -523,10 +557,13 @@ private:
     e->op = std::move(op);
     e->args.push_back(std::move(l));
     e->args.push_back(std::move(r));
-    return e;
+    return deepened(std::move(e));
   }
 
-  ExprPtr expr() { return orExpr(); }
+  ExprPtr expr() {
+    Nest guard(*this);
+    return orExpr();
+  }
 
   ExprPtr orExpr() {
     ExprPtr l = andExpr();
@@ -554,10 +591,11 @@ private:
   ExprPtr notExpr() {
     size_t pos = peek().pos;
     if (acceptKeyword("NOT")) {
+      Nest guard(*this);
       auto e = node(Expr::Kind::Unary, pos);
       e->op = "NOT";
       e->args.push_back(notExpr());
-      return e;
+      return deepened(std::move(e));
     }
     return comparison();
   }
@@ -578,7 +616,7 @@ private:
         e->negated = acceptKeyword("NOT");
         expectKeyword("NULL");
         e->args.push_back(std::move(l));
-        l = std::move(e);
+        l = deepened(std::move(e));
         continue;
       }
       bool negated = false;
@@ -592,7 +630,7 @@ private:
         e->negated = negated;
         e->args.push_back(std::move(l));
         e->args.push_back(concat());
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else if (acceptKeyword("IN")) {
         auto e = node(Expr::Kind::In, pos);
         e->negated = negated;
@@ -602,7 +640,7 @@ private:
           e->args.push_back(expr());
         while (acceptSymbol(","));
         expectSymbol(")");
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else if (acceptKeyword("BETWEEN")) {
         auto e = node(Expr::Kind::Between, pos);
         e->negated = negated;
@@ -610,7 +648,7 @@ private:
         e->args.push_back(concat());
         expectKeyword("AND");
         e->args.push_back(concat());
-        l = std::move(e);
+        l = deepened(std::move(e));
       } else {
         return l;
       }
@@ -676,6 +714,7 @@ private:
   ExprPtr unary() {
     size_t pos = peek().pos;
     if (acceptSymbol("-") || acceptSymbol("+")) {
+      Nest guard(*this);
       std::string op = t_[i_ - 1].text;
       ExprPtr operand = unary();
       if (op == "+")
@@ -684,6 +723,13 @@ private:
         // Fold "-number" so that -2147483648 stays a Long.
         if (operand->value.is<int32_t>() && operand->value.as<int32_t>() != INT32_MIN) {
           operand->value = jet::Value(static_cast<int32_t>(-operand->value.as<int32_t>()));
+          operand->pos = pos;
+          return operand;
+        }
+        if (operand->value.is<jet::Decimal>()) {
+          jet::Decimal d = operand->value.as<jet::Decimal>();
+          d.negative = !d.negative;
+          operand->value = jet::Value(d);
           operand->pos = pos;
           return operand;
         }
@@ -700,7 +746,7 @@ private:
       auto e = node(Expr::Kind::Unary, pos);
       e->op = "-";
       e->args.push_back(std::move(operand));
-      return e;
+      return deepened(std::move(e));
     }
     return power();
   }
@@ -713,6 +759,31 @@ private:
         return l;
       l = binary("^", std::move(l), primary(), pos);
     }
+  }
+
+  // A number with more significant digits than a Double holds stays exact as a Decimal, so
+  // that a currency literal such as 922337203685477.5807 is stored as written.
+  static std::optional<jet::Decimal> exactDecimal(const std::string &s) {
+    if (s.find_first_of("eE") != std::string::npos)
+      return std::nullopt;
+    std::string digits;
+    size_t point = s.find('.');
+    uint8_t scale = point == std::string::npos ? 0 : static_cast<uint8_t>(s.size() - point - 1);
+    for (char c : s)
+      if (c != '.')
+        digits += c;
+    size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos || digits.size() - first <= 15 || digits.size() - first > 28 ||
+        scale > 28)
+      return std::nullopt;
+    jet::Decimal d;
+    d.precision = 28;
+    d.scale = scale;
+    for (char c : digits)
+      d.magnitude = d.magnitude * 10 + static_cast<unsigned>(c - '0');
+    if (d.magnitude >> 96)
+      return std::nullopt;
+    return d;
   }
 
   ExprPtr literal(jet::Value v, size_t pos) {
@@ -734,6 +805,8 @@ private:
         if (r.ec == std::errc() && v <= INT32_MAX)
           return literal(jet::Value(static_cast<int32_t>(v)), pos);
       }
+      if (auto dec = exactDecimal(s))
+        return literal(jet::Value(*dec), pos);
       double d = 0;
       std::string norm = s[0] == '.' ? "0" + s : s;
       auto r = std::from_chars(norm.data(), norm.data() + norm.size(), d);
@@ -785,7 +858,7 @@ private:
           while (acceptSymbol(","));
           expectSymbol(")");
         }
-        return e;
+        return deepened(std::move(e));
       }
       return columnRest(t.text, pos);
     }

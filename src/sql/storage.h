@@ -3,9 +3,9 @@
 // in-memory implementation. Every name lookup is case-insensitive, as in Jet.
 //
 // Lifetime: a Table pointer stays valid until its table is dropped, a rollback undoes its
-// creation, or the Database goes away. A Cursor reads the rows as they were when it was opened
-// (or at least is not disturbed by changes made through the same Database after it was opened);
-// the executor never writes to a table while one of its cursors is still in use.
+// creation, or the Database goes away. A Cursor yields each row once, in physical order; the
+// executor reads a table to its end before it writes to it, so a cursor is never open across a
+// write of its own statement.
 //
 // Atomicity: the executor wraps every statement that writes. Outside a transaction it calls
 // begin() and then commit() or rollback(); inside one it takes a savepoint and releases it or

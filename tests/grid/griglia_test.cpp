@@ -525,3 +525,23 @@ TEST_F(Griglia, DisplaySettingsAndMemoEditing) {
   EXPECT_EQ(writer->updated.back()[kNote], Value("prima\r\nseconda"));
   EXPECT_EQ(cella(1, kNote), QString("prima") + QChar(0x21B5) + "seconda"); // shown on one line
 }
+
+TEST_F(Griglia, DownInAnEditorWritesTheCellAndMovesOnReportedOnce) {
+  std::vector<int> tasti;
+  QObject::connect(g.get(), &GrigliaDati::TastoGiu,
+                   [&](int &codice, int) { tasti.push_back(codice); });
+  vai(0, kNome);
+  v()->edit(m()->index(0, kNome));
+  auto *ed = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+  ASSERT_NE(ed, nullptr);
+  ed->setText("Marroni");
+  tasto(ed, Qt::Key_Down); // the editor does not use it: the view moves on
+  QApplication::processEvents();
+  EXPECT_EQ(tasti, std::vector<int>{40});
+  EXPECT_EQ(g->row(), 1);
+  EXPECT_EQ(rs->AbsolutePosition(), 2);
+  EXPECT_FALSE(g->EditInCorso());
+  ASSERT_FALSE(writer->updated.empty());
+  EXPECT_EQ(writer->updated.back()[kNome], Value("Marroni"));
+  EXPECT_EQ(cella(0, kNome), "Marroni");
+}

@@ -1,4 +1,5 @@
 // Statements on the in-memory database: results, copies, writes, constraints and atomicity.
+#include "sql/parser.h"
 #include "sql_test_util.h"
 
 using namespace sqltest;
@@ -27,6 +28,9 @@ TEST_F(Executor, SelectListNamesTypesAndSources) {
   EXPECT_EQ(rs.columns[3].name, "Expr1001");
   EXPECT_EQ(rs.columns[3].type, ColumnType::Text);
   EXPECT_EQ(rs.sourceColumns, (std::vector<int>{3, -1, -1, -1, 2}));
+  EXPECT_TRUE(query(db, "SELECT ID FROM BUONI").columns[0].autoNumber);
+  EXPECT_TRUE(query(db, "SELECT * FROM BUONI").columns[0].autoNumber);
+  EXPECT_FALSE(query(db, "SELECT ID + 0 AS X FROM BUONI").columns[0].autoNumber);
   ASSERT_EQ(rs.rows.size(), 2u);
   EXPECT_EQ(rs.rows[1][0], Value("Dell'Orto"));
   EXPECT_EQ(rs.rows[1][1], cur(67.4));
@@ -50,6 +54,9 @@ TEST_F(Executor, OrderByPutsNullsFirstAndIgnoresCase) {
   EXPECT_EQ(numbers("Fatturato, Importo DESC"), (std::vector<int32_t>{1, 4, 2, 3, 5}));
   EXPECT_EQ(numbers("Note"), (std::vector<int32_t>{2, 3, 1, 4, 5}));
   EXPECT_EQ(numbers("Litri * -1"), (std::vector<int32_t>{3, 1, 2, 4, 5}));
+  // Mixed kinds sort Null, numbers, then texts, whatever the numbers' types.
+  EXPECT_EQ(numbers("IIf(Numero > 2, Cliente, IIf(Numero = 1, 1.5, Numero * 1234567890123456789))"),
+            (std::vector<int32_t>{5, 1, 2, 4, 3}));
   EXPECT_EQ(fails(db, "select * from BUONI order by Manca").code(), ErrorCode::NoSuchColumn);
 }
 
@@ -233,6 +240,42 @@ TEST_F(Executor, DistinctAndTop) {
   rs = query(db, "SELECT TOP 50 PERCENT * FROM BUONI");
   EXPECT_EQ(rs.rows.size(), 3u);
   EXPECT_EQ(fails(db, "SELECT TOP 0 * FROM BUONI").code(), ErrorCode::Syntax);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Executor, NamesTheJetEngineRefuses) {
+  const char *bad[] = {"CREATE TABLE [a.b] (x LONG)", "CREATE TABLE T (x LONG, [y!] LONG)",
+                       "CREATE TABLE [ spazio] (x LONG)",
+                       "SELECT Numero AS [n`1] INTO Copia FROM BUONI",
+                       "CREATE INDEX [i.1] ON BUONI (Numero)"};
+  for (const char *s : bad) {
+    auto st = fails(db, s);
+    EXPECT_EQ(st.code(), ErrorCode::InvalidName) << s;
+    EXPECT_NE(st.message().find("non è un nome valido"), std::string::npos) << s;
+  }
+  EXPECT_EQ(db.get("Copia"), nullptr);
+  std::string longName(65, 'n');
+  EXPECT_EQ(fails(db, "CREATE TABLE " + longName + " (x LONG)").code(), ErrorCode::InvalidName);
+  EXPECT_EQ(ok(db, "CREATE TABLE [" + std::string(64, 'n') + "] ([Città è] LONG)"), 0);
+}
+
+TEST_F(Executor, LongComputedTextIsCopiedAsMemo) {
+  ok(db, "UPDATE BUONI SET Note = '" + std::string(300, 'x') + "' WHERE Numero = 1");
+  EXPECT_EQ(ok(db, "SELECT Note & '!' AS Lunga, Cliente & '' AS Corta INTO Copia FROM BUONI"), 5);
+  EXPECT_EQ(db.get("Copia")->columns()[0].type, ColumnType::Memo);
+  EXPECT_EQ(db.get("Copia")->columns()[1].type, ColumnType::Text);
+  EXPECT_EQ(db.rows("Copia")[0][0].as<std::string>().size(), 301u);
+}
+
+TEST_F(Executor, WhatAReadOnlyConnectionMustRefuse) {
+  auto w = [](const char *s) { return sql::writes(sql::parseStatement(s).value()); };
+  EXPECT_FALSE(w("SELECT * FROM BUONI"));
+  EXPECT_TRUE(w("SELECT * INTO X FROM BUONI"));
+  EXPECT_TRUE(w("DELETE FROM BUONI"));
+  EXPECT_TRUE(w("DROP TABLE BUONI"));
 }
 
 } // namespace

@@ -164,6 +164,10 @@ TEST(Conversion, NumbersInItalianAndPlainForm) {
   EXPECT_FALSE(sql::parseNumber("1,2,3"));
   EXPECT_FALSE(sql::parseNumber("12a"));
   EXPECT_FALSE(sql::parseNumber("- 1"));
+  EXPECT_FALSE(sql::parseNumber("-nan"));
+  EXPECT_FALSE(sql::parseNumber("-inf"));
+  EXPECT_FALSE(sql::parseNumber("1e999"));
+  EXPECT_EQ(sql::parseNumber("-,5"), -0.5);
   EXPECT_EQ(sql::formatNumber(1234.5), "1234,5");
   EXPECT_EQ(sql::formatNumber(0.1 + 0.2), "0,3");
   EXPECT_EQ(sql::formatNumber(1e20), "1E+20");

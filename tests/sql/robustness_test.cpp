@@ -54,3 +54,43 @@ TEST(Robustness, MangledStatementsFailCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Robustness, DeepExpressionsAreRefusedBeforeTheyExhaustTheStack) {
+  MemoryDatabase db;
+  makeBuoni(db);
+  const std::string deep[] = {
+      "SELECT * FROM BUONI WHERE " + std::string(100000, '(') + "1" + std::string(100000, ')'),
+      [] {
+        std::string s = "SELECT * FROM BUONI WHERE Numero = 1";
+        for (int i = 0; i < 100000; ++i)
+          s += "+1";
+        return s;
+      }(),
+      [] {
+        std::string s = "SELECT * FROM BUONI WHERE ";
+        for (int i = 0; i < 100000; ++i)
+          s += "NOT ";
+        return s + "True";
+      }(),
+      "SELECT * FROM BUONI WHERE Numero = " + std::string(100000, '-') + "1",
+  };
+  for (const auto &s : deep) {
+    auto r = run(db, s);
+    ASSERT_FALSE(r.isOk());
+    EXPECT_EQ(r.status().code(), jet::ErrorCode::TooComplex);
+    EXPECT_NE(r.status().message().find("troppo complessa"), std::string::npos);
+  }
+  // Wide is fine: a long IN list and a condition chain as long as a filter can make.
+  std::string in = "SELECT * FROM BUONI WHERE Numero IN (0";
+  for (int i = 1; i < 20000; ++i)
+    in += "," + std::to_string(i);
+  EXPECT_EQ(query(db, in + ")").rows.size(), 5u);
+  std::string chain = "select * FROM BUONI Where Numero > 0";
+  for (int i = 0; i < 300; ++i)
+    chain += " AND Numero < " + std::to_string(1000 + i);
+  EXPECT_EQ(query(db, chain).rows.size(), 5u);
+}
+
+} // namespace
