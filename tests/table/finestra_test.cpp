@@ -417,6 +417,7 @@ TEST_F(Finestra, LastRowDeletedAfterTheHint) {
   ASSERT_EQ(righe(), 1);
   box.Rispondi(vbOK);
   box.Rispondi(vbYes);
+  g->vista()->selectRow(0);
   tasto(Qt::Key_Delete);
   ASSERT_EQ(box.Mostrati().size(), 2u) << testiMostrati().join("|").toStdString();
   EXPECT_EQ(box.Mostrati()[0].titolo, QStringLiteral("Consiglio"));
