@@ -22,13 +22,9 @@ std::string numeroDouble(double d) {
   return s;
 }
 
+// A single is compared as the double it widens to: written as that double it matches itself.
 std::string numeroFloat(float f) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, f);
-  std::string s(buf, r.ptr);
-  if (s.find_first_of("eE") != std::string::npos)
-    return numeroDouble(static_cast<double>(f));
-  return s;
+  return numeroDouble(static_cast<double>(f));
 }
 
 std::string decimaleScalato(unsigned __int128 m, int scala, bool negativo) {

@@ -32,7 +32,8 @@ TEST(FiltroSicuro, ValuesOfEveryKindBecomeValidLiterals) {
             "[Anno] = 2003");
   EXPECT_EQ(cond(campo("Prezzo", data::ado::Double, CT::Double), jet::Value(1.25)),
             "[Prezzo] = 1.25");
-  EXPECT_EQ(cond(campo("P", data::ado::Single, CT::Single), jet::Value(0.1f)), "[P] = 0.1");
+  EXPECT_EQ(cond(campo("P", data::ado::Single, CT::Single), jet::Value(0.1f)),
+            "[P] = 0.10000000149011612");
   EXPECT_EQ(cond(campo("Grande", data::ado::Double, CT::Double), jet::Value(1e300)).substr(0, 11),
             "[Grande] = ");
   EXPECT_EQ(
@@ -88,4 +89,38 @@ TEST(FiltroSicuro, CountsGroupThousandsWithAPoint) {
   EXPECT_EQ(FormatoConteggio(1234567), "1.234.567");
   EXPECT_EQ(TestoContatore(1, 1234, false), "Record 1 di 1.234");
   EXPECT_EQ(TestoContatore(1000, 1234, true), "Record 1.000 di 1.234 (filtrati)");
+}
+
+// Every value of the table of all types, turned into its condition, finds its own row again.
+#include "data/man_db.h"
+#include "test_support.h"
+
+TEST(FiltroSicuro, EveryConditionFindsItsOwnRowInTheDatabase) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto db = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  data::ManDB m([] { return std::string(); });
+  for (const char *tabella : {"TipiDati", "CLIENTI", "Listino Prezzi"}) {
+    auto rs =
+        m.get_Rs("select * from [" + std::string(tabella) + "]", db.string(), 1, 1, 1, nullptr);
+    ASSERT_TRUE(rs.isOk()) << rs.status().message();
+    int provate = 0;
+    for (long r = 0; r < std::min<long>((*rs)->RecordCount(), 6); ++r) {
+      const jet::Value id = (*rs)->valueAt(r, 0);
+      for (int f = 0; f < (*rs)->fieldCount(); ++f) {
+        auto cond = CondizioneUguale((*rs)->fields()[f], (*rs)->valueAt(r, f));
+        if (!cond)
+          continue; // binary, OLE, GUID: refused with a message
+        const std::string sql = "select * from [" + std::string(tabella) + "] Where " + *cond;
+        auto trovate = m.get_Rs(sql, db.string(), 1, 1, 1, nullptr);
+        ASSERT_TRUE(trovate.isOk()) << sql << ": " << trovate.status().message();
+        bool presente = false;
+        for (long k = 0; k < (*trovate)->RecordCount(); ++k)
+          presente = presente || (*trovate)->valueAt(k, 0) == id;
+        EXPECT_TRUE(presente) << sql;
+        ++provate;
+      }
+    }
+    EXPECT_GT(provate, 10) << tabella;
+  }
 }
