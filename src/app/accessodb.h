@@ -2,13 +2,15 @@
 // What the main window asks of the database side: the shared connection ConnessioneDb held by
 // GestoreDb, the catalogue's user tables, and the statements that run with errors ignored.
 //
-// The window creates one AccessoDatabase on load (GestoreDb) through a factory. Until the engine
-// is wired in, the factory gives DatabaseNonCollegato, which cannot open anything: a configured
-// database is then simply not opened. The layer that wires ManDB provides the real one by
-// changing CreaGestoreDb. Failures are thrown as ErroreVask (app/comune/errori.h).
+// The window creates one AccessoDatabase on load (GestoreDb) through a factory; the program's
+// own is DatabaseManDB over the engine. Failures are thrown as ErroreVask (app/comune/errori.h).
 #include <QString>
 #include <memory>
 #include <vector>
+
+namespace tabelle {
+class BancaDati;
+}
 
 struct VoceTabella {
   QString nome;
@@ -29,6 +31,8 @@ public:
   virtual void EseguiIgnorandoErrori(const QString &sql) = 0;
   // Releases ConnessioneDb and everything GestoreDb holds.
   virtual void Rilascia() = 0;
+  // The engine side the table windows work on; null where there is none.
+  virtual std::shared_ptr<tabelle::BancaDati> Banca() const { return nullptr; }
 };
 
 class DatabaseNonCollegato : public AccessoDatabase {
@@ -38,6 +42,21 @@ public:
   std::vector<VoceTabella> ElencaTabelle(const QString &) override { return {}; }
   void EseguiIgnorandoErrori(const QString &) override {}
   void Rilascia() override {}
+};
+
+// GestoreDb over ManDB and the engine.
+class DatabaseManDB : public AccessoDatabase {
+public:
+  DatabaseManDB();
+  bool Collegato() const override { return true; }
+  void ApriConnessione(const QString &nomeCompleto) override;
+  std::vector<VoceTabella> ElencaTabelle(const QString &nomeCompleto) override;
+  void EseguiIgnorandoErrori(const QString &sql) override;
+  void Rilascia() override;
+  std::shared_ptr<tabelle::BancaDati> Banca() const override { return banca_; }
+
+private:
+  std::shared_ptr<tabelle::BancaDati> banca_;
 };
 
 // The program's GestoreDb.

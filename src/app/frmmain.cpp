@@ -10,6 +10,7 @@
 #include "app/forminfo.h"
 #include "bulk/dialoghi_bulk.h"
 #include "grid/griglia_dati.h"
+#include "table/gestione_tabelle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,6 +23,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTextEdit>
 #include <QTimer>
 #include <cmath>
 #include <utility>
@@ -82,6 +85,59 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
     GestoreDb = fabbrica ? fabbrica() : CreaGestoreDb();
     Form_Load();
   });
+  installaTabelle();
+}
+
+void frmMain::installaTabelle() {
+  Griglia = new grid::GrigliaDati;
+  SostituisciGriglia(Griglia);
+  // The grid's own view takes the placeholder's place in the tab order.
+  QWidget::setTabOrder(btnTabella, Griglia->vista());
+  QWidget::setTabOrder(Griglia->vista(), btnNuovo);
+
+  txEditG = new QTextEdit(frEditG);
+  txEditG->setObjectName(QStringLiteral("txEditG"));
+  txEditG->setAcceptRichText(false);
+  ImpostaGeometria(txEditG, 90, 330, 6820, 3570);
+  btnSalvaEG = bottone(frEditG, "btnSalvaEG", QStringLiteral("Salva"));
+  ImpostaGeometria(btnSalvaEG, 3850, 4020, 1500, 345);
+  btnEscEG = bottone(frEditG, "btnEscEG", QStringLiteral("Abbandona"));
+  ImpostaGeometria(btnEscEG, 5410, 4020, 1500, 345);
+
+  tabelle::ControlliTabelle c;
+  c.Label1 = Label1;
+  c.List1 = List1;
+  c.btnDatabase = btnDatabase;
+  c.btnTabella = btnTabella;
+  c.Frame_main = Frame_main;
+  c.grTabelle = Griglia;
+  c.frEditG = frEditG;
+  c.shEditG = frEditG->Bordo;
+  c.etEditG = frEditG->Titolo;
+  c.txEditG = txEditG;
+  c.GrigliaVuota = &GrigliaVuota;
+  c.TabellaVuota = &TabellaVuota;
+  c.CondizioneFiltro = &CondizioneFiltro;
+  c.AbilitaManutenzione = [this](bool si) { AbilitaManutenzione(si); };
+  c.TastoGiu = [this](int &codice, int maiuscole) { grTabelle_TastoGiu(codice, maiuscole); };
+  Tabelle = std::make_unique<tabelle::GestioneTabelle>(std::move(c),
+                                                       GestoreDb ? GestoreDb->Banca() : nullptr);
+
+  tabelle::GestioneTabelle *t = Tabelle.get();
+  Comandi.Database = [t] { t->btnDatabase_Click(); };
+  Comandi.List1_Click = [t] { t->List1_Click(); };
+  Comandi.ApriTabella = [t] { t->btnTabella_Click(); };
+  Comandi.NuovaRiga = [t] { t->btnNuovo_Click(); };
+  Comandi.EditEsteso = [t] { t->btnEditG_Click(); };
+  Comandi.Filtra = [t] { t->btnFiltro_Click(); };
+  Comandi.Tutti = [t] { t->btnVuota_Click(); };
+  Comandi.Salva = [t] { t->btnSalva_Click(); };
+  Comandi.Uscita = [t] { t->btnUscita_Click(); };
+  Comandi.TerminaEdit = [t] { t->TerminaEdit(); };
+  connect(btnSalvaEG, &QPushButton::clicked, this,
+          [this] { esegui([this] { Tabelle->btnSalvaEG_Click(); }); });
+  connect(btnEscEG, &QPushButton::clicked, this,
+          [this] { esegui([this] { Tabelle->btnEscEG_Click(); }); });
 }
 
 frmMain::~frmMain() = default;
@@ -343,6 +399,10 @@ void frmMain::ApriDatabase(const QString &nomeCompleto) {
     return;
   if (!GestoreDb || !GestoreDb->Collegato())
     return;
+  if (Tabelle && Tabelle->Banca()) {
+    Tabelle->ApriDatabase(nomeCompleto);
+    return;
+  }
   Label1->setText(nomeCompleto);
   GestoreDb->ApriConnessione(nomeCompleto);
   List1->clear();

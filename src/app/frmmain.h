@@ -25,6 +25,13 @@ class DialoghiBulk;
 namespace data {
 class Connection;
 }
+class QTextEdit;
+namespace grid {
+class GrigliaDati;
+}
+namespace tabelle {
+class GestioneTabelle;
+}
 
 // A frame panel: its own title label and border shape, its controls added by the panel's owner.
 class Riquadro : public QFrame {
@@ -81,6 +88,13 @@ public:
   Riquadro *frCancella, *frModifica, *frEditG, *frStruttura, *frAzzera;
   // The bulk delete and bulk modify dialogs on frCancella and frModifica.
   std::unique_ptr<bulk::DialoghiBulk> Bulk;
+  // The extended edit panel's own controls.
+  QTextEdit *txEditG = nullptr;
+  QPushButton *btnSalvaEG = nullptr, *btnEscEG = nullptr;
+  // The data grid, once in place of the placeholder (grTabelle is then the same widget).
+  grid::GrigliaDati *Griglia = nullptr;
+  // Table selection, working copy, grid editing and filter.
+  std::unique_ptr<tabelle::GestioneTabelle> Tabelle;
 
   // Window state shared with the other windows.
   std::unique_ptr<AccessoDatabase> GestoreDb;
@@ -124,6 +138,7 @@ protected:
 private:
   void creaControlli();
   void installaBulk();
+  void installaTabelle();
   void esegui(const std::function<void()> &comando);
   void impostaLarghezzePannelli();
 
