@@ -8,8 +8,10 @@
 #include "app/comune/twips.h"
 #include "app/comune/versione.h"
 #include "app/forminfo.h"
+#include "app/stampa_main.h"
 #include "bulk/dialoghi_bulk.h"
 #include "grid/griglia_dati.h"
+#include "table/banca_dati.h"
 #include "table/gestione_tabelle.h"
 
 #include <QApplication>
@@ -86,6 +88,7 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
     Form_Load();
   });
   installaTabelle();
+  InstallaStampa(*this);
 }
 
 void frmMain::installaTabelle() {
@@ -134,6 +137,14 @@ void frmMain::installaTabelle() {
   Comandi.Salva = [t] { t->btnSalva_Click(); };
   Comandi.Uscita = [t] { t->btnUscita_Click(); };
   Comandi.TerminaEdit = [t] { t->TerminaEdit(); };
+  // The bulk dialogs work on the same shared connection and reload the grid the same way.
+  Comandi.ConnessioneDb = [this]() -> std::shared_ptr<data::Connection> {
+    auto banca = GestoreDb ? GestoreDb->Banca() : nullptr;
+    return banca ? banca->ConnessioneDb : nullptr;
+  };
+  Comandi.CaricaGriglia = [t](const QString &tabella, const QString &condizione) {
+    t->CaricaGriglia(tabella, condizione);
+  };
   connect(btnSalvaEG, &QPushButton::clicked, this,
           [this] { esegui([this] { Tabelle->btnSalvaEG_Click(); }); });
   connect(btnEscEG, &QPushButton::clicked, this,

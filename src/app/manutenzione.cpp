@@ -17,7 +17,11 @@ public:
   explicit ContestoFrmMain(frmMain &f) : QObject(&f), f_(f) {}
 
   std::shared_ptr<data::Connection> ConnessioneDb() override {
-    // The connection of the open database: the same file as PercorsoDb + NomeDb, kept until
+    // The window's shared connection where a database is open through it.
+    if (f_.Comandi.ConnessioneDb)
+      if (auto shared = f_.Comandi.ConnessioneDb(); shared && shared->isOpen())
+        return shared;
+    // Otherwise the connection of the open database: the same file as PercorsoDb + NomeDb, kept until
     // another database is opened.
     const QString file = FileDatabase();
     if (!conn_ || !conn_->isOpen() || file_ != file) {
