@@ -100,6 +100,7 @@ sql::ColumnDef toSqlColumn(const jet::ColumnDef &c) {
   out.fixedLength =
       c.isFixed() && (c.type == jet::ColumnType::Text || c.type == jet::ColumnType::Binary);
   out.autoNumber = c.isAutoNumber() || c.isAutoGuid();
+  out.required = c.required;
   return out;
 }
 

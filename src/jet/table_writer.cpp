@@ -492,6 +492,12 @@ Status TableWriter::coerce(std::vector<Value> &values) const {
       break;
     }
   }
+  for (size_t i = 0; i < values.size(); ++i)
+    if (def.columns[i].required && values[i].isNull())
+      return {ErrorCode::RequiredNull,
+              "Il campo '" + def.name + "." + def.columns[i].name +
+                  "' non può contenere un valore Null poiché la proprietà Required di questo "
+                  "campo è impostata su True. Immettere un valore nel campo."};
   // Columns of a required index (a primary key) refuse Null.
   for (const auto &ix : def.physicalIndexes) {
     if (!ix.required())

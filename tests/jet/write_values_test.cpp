@@ -248,3 +248,34 @@ TEST(WriteValues, ConstraintsRefuseTheStatementAndWriteNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WriteValues, ARequiredColumnRefusesNullAsItsDesignPropertySays) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("access/fixedTextTestV2000.mdb", dir);
+  const std::string original = vasktest::readFile(path);
+  auto db = writetest::openWritable(path);
+  auto def = db->table("users");
+  ASSERT_TRUE(def.isOk());
+  EXPECT_TRUE((*def)->findColumn("c_user_login")->required);
+  std::vector<jet::Value> v((*def)->columns.size());
+  for (size_t i = 0; i < v.size(); ++i)
+    v[i] = (*def)->columns[i].isText() ? jet::Value("x") : jet::Value(int32_t(1));
+  auto missing = v;
+  missing[(*def)->findColumn("c_user_session")->index] = jet::Value();
+  jet::Status st = db->insertRow("users", missing).status();
+  EXPECT_EQ(st.code(), jet::ErrorCode::RequiredNull);
+  EXPECT_NE(st.message().find("'users.c_user_session'"), std::string::npos) << st.message();
+  auto at = writetest::locations(*db, "users");
+  EXPECT_EQ(db->updateRow("users", at[0], missing).code(), jet::ErrorCode::RequiredNull);
+  db.reset();
+  EXPECT_EQ(vasktest::readFile(path), original);
+  db = writetest::openWritable(path);
+  ASSERT_TRUE(db->insertRow("users", v).isOk());
+  db.reset();
+  writetest::expectSound(path, "users");
+}
+
+} // namespace
