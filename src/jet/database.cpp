@@ -77,10 +77,13 @@ Result<std::unique_ptr<Database>> Database::finishOpen(std::unique_ptr<Database>
     return header.status();
   db->header_ = *header;
   if (db->session_) {
+    if (header->databaseKey != 0)
+      return Status(ErrorCode::ReadOnly, "Il database '" + displayName +
+                                             "' è codificato: può essere aperto solo in lettura.");
     db->pager_ = std::make_unique<Pager>(file, &db->session_->transaction(), cachePages);
     db->committed_ = std::make_unique<Pager>(file, nullptr, cachePages);
   } else {
-    db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages);
+    db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages, header->databaseKey);
   }
   db->allocator_ = std::make_unique<PageAllocator>(*db->pager_);
   auto catalog = Catalog::load(*db->pager_);

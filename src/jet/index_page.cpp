@@ -43,38 +43,60 @@ bool validKind(IndexPageKind kind) {
   return kind == IndexPageKind::Leaf || kind == IndexPageKind::Intermediate;
 }
 
-// Length of the prefix the second entry shares with the first.
-size_t commonPrefix(const Bytes &a, const Bytes &b) {
-  size_t n = std::min(a.size(), b.size());
+// Byte i of an entry as the page stores it: key, row page (3 bytes), row, child (4 bytes).
+uint8_t entryByte(const IndexEntry &e, size_t i) {
+  const size_t k = e.key.size();
+  if (i < k)
+    return e.key[i];
+  switch (i - k) {
+  case 0:
+    return static_cast<uint8_t>(e.row.page >> 16);
+  case 1:
+    return static_cast<uint8_t>(e.row.page >> 8);
+  case 2:
+    return static_cast<uint8_t>(e.row.page);
+  case 3:
+    return e.row.row;
+  default:
+    return static_cast<uint8_t>(e.child >> (8 * (7 - (i - k))));
+  }
+}
+
+// How many leading bytes two entries share, up to limit.
+size_t commonPrefix(const IndexEntry &a, const IndexEntry &b, size_t limit) {
   size_t i = 0;
-  while (i < n && a[i] == b[i])
+  const size_t keys = std::min({a.key.size(), b.key.size(), limit});
+  while (i < keys && a.key[i] == b.key[i])
+    ++i;
+  if (i < keys)
+    return i;
+  while (i < limit && entryByte(a, i) == entryByte(b, i))
     ++i;
   return i;
 }
 
 // Checks a page's entries and prefix; gives the size of the entry area.
-Status checkEntries(const IndexPage &page, std::vector<Bytes> &raw, size_t &used) {
+Status checkEntries(const IndexPage &page, size_t &used) {
   if (!validKind(page.kind))
     return cannotWrite("tipo di pagina sconosciuto");
-  raw.clear();
-  raw.reserve(page.entries.size());
   for (const auto &e : page.entries) {
     if (e.key.empty())
       return cannotWrite("voce senza chiave");
     if (e.row.page > kMaxRowPage)
       return cannotWrite("numero di pagina della riga oltre 24 bit");
-    raw.push_back(indexEntryBytes(page.kind, e));
   }
   const size_t prefix = page.prefixLength;
   used = 0;
-  if (!raw.empty()) {
-    if (prefix > raw.front().size())
+  if (!page.entries.empty()) {
+    const IndexEntry &first = page.entries.front();
+    if (prefix > indexEntrySize(page.kind, first))
       return cannotWrite("prefisso comune più lungo della prima voce");
-    used = raw.front().size();
-    for (size_t i = 1; i < raw.size(); ++i) {
-      if (raw[i].size() <= prefix || commonPrefix(raw.front(), raw[i]) < prefix)
+    used = indexEntrySize(page.kind, first);
+    for (size_t i = 1; i < page.entries.size(); ++i) {
+      const size_t n = indexEntrySize(page.kind, page.entries[i]);
+      if (n <= prefix || commonPrefix(first, page.entries[i], prefix) < prefix)
         return cannotWrite("prefisso comune non condiviso da tutte le voci");
-      used += raw[i].size() - prefix;
+      used += n - prefix;
     }
   }
   if (used > kIndexEntrySpace)
@@ -105,12 +127,11 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry) {
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
   if (entries.size() < 2)
     return 0;
-  const Bytes first = indexEntryBytes(kind, entries.front());
   // Up to the row's page number at most: the row number always differs.
   size_t len = entries.front().key.size() + 3;
   for (size_t i = 1; i < entries.size() && len > 0; ++i) {
     len = std::min(len, entries[i].key.size() + 3);
-    len = std::min(len, commonPrefix(first, indexEntryBytes(kind, entries[i])));
+    len = commonPrefix(entries.front(), entries[i], len);
   }
   return len;
 }
@@ -184,18 +205,16 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
 
   const size_t trailer = trailerSize(page.kind);
   const uint8_t *data = p + kIndexEntriesOffset;
-  Bytes first;
+  Bytes first, full; // full: the entry being read, prefix restored
   size_t start = 0;
   page.entries.reserve(ends.size());
   for (size_t e : ends) {
-    Bytes full;
     if (page.entries.empty()) {
       full.assign(data + start, data + e);
       if (page.prefixLength > full.size())
         return corrupt("prefisso comune più lungo della prima voce");
       first = full;
     } else {
-      full.reserve(page.prefixLength + (e - start));
       full.assign(first.begin(), first.begin() + page.prefixLength);
       full.insert(full.end(), data + start, data + e);
     }
@@ -219,9 +238,8 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
 Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   if (out.size() != kIndexPageSize)
     return cannotWrite("area di destinazione di dimensione errata");
-  std::vector<Bytes> raw;
   size_t used = 0;
-  JET_TRY(checkEntries(page, raw, used));
+  JET_TRY(checkEntries(page, used));
 
   std::fill(out.begin(), out.end(), uint8_t{0});
   uint8_t *p = out.data();
@@ -236,12 +254,20 @@ Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   putLe16(p + 24, page.prefixLength);
   p[26] = page.unknownByte26;
 
+  uint8_t *data = p + kIndexEntriesOffset;
   size_t pos = 0;
-  for (size_t i = 0; i < raw.size(); ++i) {
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    const IndexEntry &e = page.entries[i];
     const size_t skip = i == 0 ? 0 : page.prefixLength;
-    const size_t n = raw[i].size() - skip;
-    std::memcpy(p + kIndexEntriesOffset + pos, raw[i].data() + skip, n);
-    pos += n;
+    const size_t n = indexEntrySize(page.kind, e);
+    size_t at = skip;
+    if (at < e.key.size()) {
+      std::memcpy(data + pos, e.key.data() + at, e.key.size() - at);
+      pos += e.key.size() - at;
+      at = e.key.size();
+    }
+    for (; at < n; ++at)
+      data[pos++] = entryByte(e, at);
     p[kIndexEntryMaskOffset + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
   }
   return Status::ok();
