@@ -279,3 +279,44 @@ TEST(WriteValues, ARequiredColumnRefusesNullAsItsDesignPropertySays) {
 }
 
 } // namespace
+
+namespace {
+
+// Access-written tables keep their memo pages in the column's own usage maps: values of every
+// size inserted, replaced and deleted leave those maps and mdb-export in agreement.
+TEST(WriteValues, MemosInAnAccessWrittenTableUseTheColumnsPageMaps) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("access/fixedNumericTestV2000.mdb", dir);
+  const std::string t = "test";
+  std::vector<std::string> texts;
+  {
+    auto db = writetest::openWritable(path);
+    auto def = db->table(t);
+    ASSERT_TRUE(def.isOk());
+    const jet::ColumnDef *memo = (*def)->findColumn("col1");
+    ASSERT_NE((*def)->longValueMapsOf(memo->number), nullptr);
+    ASSERT_TRUE(db->begin().isOk());
+    for (int i = 0; i < 60; ++i) {
+      std::vector<jet::Value> v((*def)->columns.size());
+      std::string text = std::string(size_t(1) << (i % 18), char('a' + i % 26)) + "ù";
+      v[memo->index] = jet::Value(text);
+      v[1] = jet::Value(int32_t(i));
+      ASSERT_TRUE(db->insertRow(t, v).isOk());
+    }
+    ASSERT_TRUE(db->commit().isOk());
+    auto at = writetest::locations(*db, t);
+    for (size_t i = 1; i < at.size(); i += 3)
+      ASSERT_TRUE(db->deleteRow(t, at[i]).isOk());
+    for (size_t i = 2; i < at.size(); i += 3) {
+      auto v = *db->readRow(t, at[i]);
+      v[memo->index] = jet::Value(std::string(9000, 'r'));
+      ASSERT_TRUE(db->updateRow(t, at[i], v).isOk());
+    }
+  }
+  writetest::expectSound(path, t);
+  auto db = writetest::openReading(path);
+  EXPECT_EQ(writetest::rows(*db, t).size(), 41u);
+}
+
+} // namespace
