@@ -301,9 +301,12 @@ template <typename F> Status Database::statement(F &&op) {
     return st;
   }
   JET_TRY(tx.release(sp));
-  if (own)
-    return commit();
-  return Status::ok();
+  if (!own)
+    return Status::ok();
+  st = commit();
+  if (!st && inTransaction())
+    (void)rollback(); // readers kept the commit out: the statement did not happen
+  return st;
 }
 
 void Database::setIndexMaintainer(IndexMaintainer *maintainer) {
