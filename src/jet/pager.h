@@ -87,7 +87,7 @@ private:
   PageTransaction *tx_ = nullptr;
   uint32_t pageCount_ = 0;
   size_t capacity_;
-  uint32_t encodingKey_;
+  uint32_t encodingKey_ = 0;
   std::list<PageRef> lru_; // most recently used first
   std::unordered_map<uint32_t, std::list<PageRef>::iterator> index_;
   // Copies of the transaction's images handed out by page(), until the image changes.
