@@ -67,12 +67,21 @@ struct EntryView {
 size_t commonPrefix(const EntryView &a, const EntryView &b) {
   const size_t n = std::min(a.size(), b.size());
   const size_t k = std::min(a.key.size(), b.key.size());
-  size_t i = 0;
-  while (i < k && a.key[i] == b.key[i])
-    ++i;
-  while (i < n && i >= k && a.at(i) == b.at(i))
+  size_t i = static_cast<size_t>(
+      std::mismatch(a.key.begin(), a.key.begin() + k, b.key.begin()).first - a.key.begin());
+  if (i < k)
+    return i;
+  while (i < n && a.at(i) == b.at(i))
     ++i;
   return i;
+}
+
+// Whether the first `len` bytes of the two entries agree (the common case of a shared prefix
+// inside both keys is one memcmp).
+bool sharePrefix(const EntryView &a, const EntryView &b, size_t len) {
+  if (len <= a.key.size() && len <= b.key.size())
+    return std::memcmp(a.key.data(), b.key.data(), len) == 0;
+  return commonPrefix(a, b) >= len;
 }
 
 // Checks a page's entries and prefix; gives the size of the entry area.
@@ -94,7 +103,7 @@ Status checkEntries(const IndexPage &page, size_t &used) {
     used = first.size();
     for (size_t i = 1; i < page.entries.size(); ++i) {
       const EntryView e(page.kind, page.entries[i]);
-      if (e.size() <= prefix || (prefix > 0 && commonPrefix(first, e) < prefix))
+      if (e.size() <= prefix || (prefix > 0 && !sharePrefix(first, e, prefix)))
         return cannotWrite("prefisso comune non condiviso da tutte le voci");
       used += e.size() - prefix;
     }
@@ -132,7 +141,9 @@ size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entrie
   size_t len = entries.front().key.size() + 3;
   for (size_t i = 1; i < entries.size() && len > 0; ++i) {
     len = std::min(len, entries[i].key.size() + 3);
-    len = std::min(len, commonPrefix(first, EntryView(kind, entries[i])));
+    const EntryView e(kind, entries[i]);
+    if (!sharePrefix(first, e, len))
+      len = std::min(len, commonPrefix(first, e));
   }
   return len;
 }
