@@ -16,7 +16,13 @@ std::string lower(std::string_view s) {
 
 jet::Status notYet() {
   return {jet::ErrorCode::Unsupported,
-          "Operazione non disponibile: il database è aperto in sola lettura."};
+          "Operazione non disponibile: creare o eliminare tabelle e indici non è ancora "
+          "possibile con questo motore di database."};
+}
+
+jet::Status committedViewOnly() {
+  return {jet::ErrorCode::ReadOnly,
+          "Impossibile aggiornare: un'altra connessione ha una transazione aperta sul database."};
 }
 
 class EngineCursor : public sql::Cursor {
@@ -39,25 +45,43 @@ private:
 
 class EngineTable : public sql::Table {
 public:
-  EngineTable(jet::Database &db, std::shared_ptr<const jet::TableDef> def)
-      : db_(db), def_(std::move(def)) {
+  EngineTable(jet::Database &db, std::shared_ptr<const jet::TableDef> def, bool committed)
+      : db_(db), def_(std::move(def)), committed_(committed) {
     for (const auto &c : def_->columns)
       columns_.push_back(toSqlColumn(c));
   }
   const std::string &name() const override { return def_->name; }
   const std::vector<sql::ColumnDef> &columns() const override { return columns_; }
   std::unique_ptr<sql::Cursor> scan() override {
-    return std::make_unique<EngineCursor>(db_.cursor(def_->name));
+    return std::make_unique<EngineCursor>(committed_ ? db_.committedCursor(def_->name)
+                                                     : db_.cursor(def_->name));
   }
-  jet::Result<sql::RowId> insert(const sql::Row &, const std::vector<bool> &) override {
-    return notYet();
+  jet::Result<sql::RowId> insert(const sql::Row &values,
+                                 const std::vector<bool> &supplied) override {
+    if (committed_)
+      return committedViewOnly();
+    std::vector<jet::Value> v(values);
+    auto at = db_.insertRow(def_->name, v, supplied);
+    if (!at)
+      return at.status();
+    return toRowId(*at);
   }
-  jet::Status update(sql::RowId, const sql::Row &) override { return notYet(); }
-  jet::Status remove(sql::RowId) override { return notYet(); }
+  jet::Status update(sql::RowId id, const sql::Row &values) override {
+    if (committed_)
+      return committedViewOnly();
+    std::vector<jet::Value> v(values);
+    return db_.updateRow(def_->name, toLocation(id), v);
+  }
+  jet::Status remove(sql::RowId id) override {
+    if (committed_)
+      return committedViewOnly();
+    return db_.deleteRow(def_->name, toLocation(id));
+  }
 
 private:
   jet::Database &db_;
   std::shared_ptr<const jet::TableDef> def_;
+  bool committed_;
   std::vector<sql::ColumnDef> columns_;
 };
 
@@ -76,6 +100,7 @@ sql::ColumnDef toSqlColumn(const jet::ColumnDef &c) {
   out.fixedLength =
       c.isFixed() && (c.type == jet::ColumnType::Text || c.type == jet::ColumnType::Binary);
   out.autoNumber = c.isAutoNumber() || c.isAutoGuid();
+  out.required = c.required;
   return out;
 }
 
@@ -84,10 +109,10 @@ jet::Result<sql::Table *> EngineStorage::table(std::string_view name) {
   auto it = tables_.find(key);
   if (it != tables_.end())
     return it->second.get();
-  auto def = db_.table(name);
+  auto def = committed_ ? db_.committedTable(name) : db_.table(name);
   if (!def)
     return def.status();
-  auto t = std::make_unique<EngineTable>(db_, *def);
+  auto t = std::make_unique<EngineTable>(db_, *def, committed_);
   sql::Table *raw = t.get();
   tables_[key] = std::move(t);
   return raw;
@@ -103,25 +128,43 @@ jet::Status EngineStorage::createIndex(std::string_view, const sql::IndexDef &) 
   return notYet();
 }
 bool EngineStorage::inTransaction() const {
-  return false;
+  return !committed_ && db_.inTransaction();
 }
 jet::Status EngineStorage::begin() {
-  return notYet();
+  if (committed_)
+    return committedViewOnly();
+  if (!db_.writable())
+    return {jet::ErrorCode::ReadOnly,
+            "Impossibile aggiornare: il database è aperto in sola lettura."};
+  return db_.begin();
 }
 jet::Status EngineStorage::commit() {
-  return notYet();
+  if (committed_)
+    return committedViewOnly();
+  return db_.commit();
 }
 jet::Status EngineStorage::rollback() {
-  return notYet();
+  if (committed_ || !db_.inTransaction())
+    return jet::Status::ok();
+  return db_.rollback();
 }
 jet::Result<int> EngineStorage::savepoint() {
-  return notYet();
+  if (committed_)
+    return committedViewOnly();
+  auto id = db_.savepoint();
+  if (!id)
+    return id.status();
+  return static_cast<int>(*id);
 }
-jet::Status EngineStorage::rollbackTo(int) {
-  return notYet();
+jet::Status EngineStorage::rollbackTo(int savepoint) {
+  if (committed_ || savepoint < 0)
+    return committedViewOnly();
+  return db_.rollbackTo(static_cast<size_t>(savepoint));
 }
-jet::Status EngineStorage::release(int) {
-  return notYet();
+jet::Status EngineStorage::release(int savepoint) {
+  if (committed_ || savepoint < 0)
+    return committedViewOnly();
+  return db_.release(static_cast<size_t>(savepoint));
 }
 
 } // namespace data

@@ -20,9 +20,12 @@ inline jet::RowLocation toLocation(sql::RowId id) {
 // A Jet column as the SQL layer describes it.
 sql::ColumnDef toSqlColumn(const jet::ColumnDef &c);
 
+// Writes and transactions go to the engine. A storage made with `committedView` reads the file
+// as last committed (for connections that do not own the open transaction) and refuses writes.
 class EngineStorage : public sql::Database {
 public:
-  explicit EngineStorage(jet::Database &db) : db_(db) {}
+  explicit EngineStorage(jet::Database &db, bool committedView = false)
+      : db_(db), committed_(committedView) {}
 
   jet::Database &engine() { return db_; }
 
@@ -44,6 +47,7 @@ public:
 
 private:
   jet::Database &db_;
+  bool committed_;
   std::map<std::string, std::unique_ptr<sql::Table>> tables_; // by lower-case name
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace data {
@@ -109,11 +110,20 @@ void Recordset::finishLoading() {
 
 void Recordset::Close() {
   open_ = false;
+  pos_ = 0;
   rows_.clear();
   ids_.clear();
   order_.clear();
   pending_.clear();
   adding_ = false;
+  notify(RecordsetChange::Closed, 0);
+}
+
+void Recordset::moveTo(long position) {
+  if (position == pos_)
+    return;
+  pos_ = position;
+  notify(RecordsetChange::Moved, pos_);
 }
 
 int Recordset::fieldIndex(std::string_view name) const {
@@ -136,30 +146,30 @@ long Recordset::AbsolutePosition() const {
 jet::Status Recordset::setAbsolutePosition(long position) {
   if (position < 1 || position > RecordCount())
     return {jet::ErrorCode::OutOfRange, "Posizione del record non valida."};
-  pos_ = position - 1;
+  moveTo(position - 1);
   return {};
 }
 
 void Recordset::MoveFirst() {
-  pos_ = 0;
+  moveTo(0);
 }
 void Recordset::MoveLast() {
-  pos_ = order_.empty() ? 0 : RecordCount() - 1;
+  moveTo(order_.empty() ? 0 : RecordCount() - 1);
 }
 void Recordset::MoveNext() {
   if (pos_ < RecordCount())
-    ++pos_;
+    moveTo(pos_ + 1);
 }
 void Recordset::MovePrevious() {
   if (pos_ >= 0)
-    --pos_;
+    moveTo(pos_ - 1);
 }
 
 jet::Status Recordset::Move(long n) {
   long target = pos_ + n;
   if (target < -1 || target > RecordCount())
     return noCurrentRecord();
-  pos_ = target;
+  moveTo(target);
   return {};
 }
 
@@ -220,6 +230,7 @@ jet::Status Recordset::setValue(int field, const jet::Value &v) {
     return {jet::ErrorCode::NoSuchColumn, "Campo inesistente."};
   if (adding_) {
     pending_[field] = v;
+    notify(RecordsetChange::Pending, RecordCount());
     return {};
   }
   uint32_t slot = order_[pos_];
@@ -229,6 +240,7 @@ jet::Status Recordset::setValue(int field, const jet::Value &v) {
   JET_TRY(writer_->updateRow(id, row));
   ids_[slot] = id;
   rows_.replace(slot, row);
+  notify(RecordsetChange::RowChanged, pos_);
   return {};
 }
 
@@ -238,6 +250,7 @@ jet::Status Recordset::AddNew() {
     return {};
   pending_.assign(fields_.size(), jet::Value());
   adding_ = true;
+  notify(RecordsetChange::Pending, RecordCount());
   return {};
 }
 
@@ -253,12 +266,16 @@ jet::Status Recordset::Update() {
   pos_ = RecordCount() - 1;
   adding_ = false;
   pending_.clear();
+  notify(RecordsetChange::RowInserted, pos_);
   return {};
 }
 
 void Recordset::CancelUpdate() {
+  if (!adding_)
+    return;
   adding_ = false;
   pending_.clear();
+  notify(RecordsetChange::Pending, RecordCount());
 }
 
 jet::Status Recordset::Delete() {
@@ -270,9 +287,11 @@ jet::Status Recordset::Delete() {
   }
   uint32_t slot = order_[pos_];
   JET_TRY(writer_->deleteRow(ids_[slot]));
+  long gone = pos_;
   order_.erase(order_.begin() + pos_);
   if (pos_ >= RecordCount() && pos_ > 0)
     pos_ = RecordCount() - 1;
+  notify(RecordsetChange::RowDeleted, gone);
   return {};
 }
 
@@ -280,15 +299,59 @@ void Recordset::Sort(int field, bool ascending) {
   if (field < 0 || field >= fieldCount())
     return;
   std::vector<jet::Value> keys(ids_.size());
-  for (uint32_t slot : order_)
+  bool allNumbers = true, allTexts = true;
+  for (uint32_t slot : order_) {
     keys[slot] = rows_.field(slot, field);
-  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
-    int c = compareForSort(keys[a], keys[b]);
-    return ascending ? c < 0 : c > 0;
-  });
+    const jet::Value &k = keys[slot];
+    if (k.isNull())
+      continue;
+    long double x;
+    allNumbers = allNumbers && asNumber(k, x);
+    allTexts = allTexts && k.is<std::string>();
+  }
+  // A column of one kind compares prepared keys (numbers, or texts folded once) with the same
+  // result as compareForSort, without working it out again at every comparison.
+  auto sortBy = [&](auto less) {
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](uint32_t a, uint32_t b) { return ascending ? less(a, b) : less(b, a); });
+  };
+  if (allNumbers) {
+    std::vector<long double> num(keys.size());
+    std::vector<uint8_t> null(keys.size());
+    for (uint32_t slot : order_)
+      null[slot] = keys[slot].isNull() || !asNumber(keys[slot], num[slot]);
+    sortBy([&](uint32_t a, uint32_t b) {
+      if (null[a] || null[b])
+        return null[a] && !null[b];
+      return num[a] < num[b];
+    });
+  } else if (allTexts) {
+    std::vector<std::string> folded(keys.size());
+    std::vector<uint8_t> null(keys.size());
+    for (uint32_t slot : order_) {
+      null[slot] = keys[slot].isNull();
+      if (!null[slot]) {
+        folded[slot] = keys[slot].as<std::string>();
+        for (char &c : folded[slot])
+          c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      }
+    }
+    keys.clear();
+    keys.shrink_to_fit();
+    sortBy([&](uint32_t a, uint32_t b) {
+      if (null[a] || null[b])
+        return null[a] && !null[b];
+      const std::string &x = folded[a], &y = folded[b];
+      int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+      return c != 0 ? c < 0 : x.size() < y.size();
+    });
+  } else {
+    sortBy([&](uint32_t a, uint32_t b) { return compareForSort(keys[a], keys[b]) < 0; });
+  }
   sortField_ = field;
   sortAscending_ = ascending;
   pos_ = 0;
+  notify(RecordsetChange::Reordered, 0);
 }
 
 size_t Recordset::memoryBytes() const {

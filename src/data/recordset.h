@@ -7,6 +7,7 @@
 #include "jet/value.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,6 +46,18 @@ enum class LockType { ReadOnly = 1, Pessimistic = 2, Optimistic = 3, BatchOptimi
 constexpr long kPosUnknown = -1;
 constexpr long kPosBOF = -2;
 constexpr long kPosEOF = -3;
+
+// What a listener is told after the recordset changed; position is 0-based (display order).
+enum class RecordsetChange {
+  Moved,       // the current row changed (position: the new one, may be -1 or RecordCount())
+  RowChanged,  // a row's values were written (position: that row)
+  RowInserted, // Update appended a row (position: the new row, now current)
+  RowDeleted,  // a row was deleted (position: where it was)
+  Reordered,   // Sort changed the order of every row
+  Pending,     // AddNew, CancelUpdate or a value held for the pending new row
+  Closed,
+};
+using RecordsetListener = std::function<void(RecordsetChange, long position)>;
 
 class Recordset {
 public:
@@ -105,7 +118,19 @@ public:
 
   size_t memoryBytes() const;
 
+  // One listener, for the view bound to the recordset: a bound grid must follow moves and
+  // changes made by any code holding the recordset. Replaces the previous listener.
+  void setListener(RecordsetListener listener) { listener_ = std::move(listener); }
+  // Position of the current row, 0-based; -1 before the first, RecordCount() past the last.
+  long currentIndex() const { return pos_; }
+
 private:
+  void notify(RecordsetChange change, long position) const {
+    if (listener_)
+      listener_(change, position);
+  }
+  void moveTo(long position);
+
   jet::Status requireCurrent() const;
   jet::Status requireUpdatable() const;
 
@@ -121,6 +146,7 @@ private:
   std::vector<jet::Value> pending_;
   int sortField_ = -1;
   bool sortAscending_ = true;
+  RecordsetListener listener_;
 };
 
 // Orders two values as Jet orders a column: Null first, numbers by value, text ignoring case.

@@ -10,12 +10,44 @@ namespace {
 
 void appendQuoted(std::string &out, std::string_view s) {
   out += '"';
-  for (char c : s) {
-    if (c == '"')
-      out += '"';
-    out += c;
+  for (;;) {
+    size_t q = s.find('"');
+    if (q == std::string_view::npos)
+      break;
+    out.append(s.data(), q + 1);
+    out += '"';
+    s.remove_prefix(q + 1);
   }
+  out.append(s);
   out += '"';
+}
+
+template <typename T> void appendInt(std::string &out, T v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+void append2(std::string &out, int v) {
+  out += static_cast<char>('0' + v / 10);
+  out += static_cast<char>('0' + v % 10);
+}
+
+// "YYYY-MM-DD HH:MM:SS", as formatIso writes it, without going through printf.
+void appendDate(std::string &out, DateTime d) {
+  CivilDateTime c = toCivil(d);
+  append2(out, c.year / 100);
+  append2(out, c.year % 100);
+  out += '-';
+  append2(out, c.month);
+  out += '-';
+  append2(out, c.day);
+  out += ' ';
+  append2(out, c.hour);
+  out += ':';
+  append2(out, c.minute);
+  out += ':';
+  append2(out, c.second);
 }
 
 template <typename T> void appendFloat(std::string &out, T v) {
@@ -65,10 +97,27 @@ std::string formatDecimal(const Decimal &d) {
   return scaled(d.negative, d.magnitude, d.scale > 38 ? 38 : d.scale);
 }
 
-std::string formatCurrency(Currency c) {
+namespace {
+
+void appendCurrency(std::string &out, Currency c) {
   bool negative = c.units < 0;
   uint64_t m = negative ? 0 - static_cast<uint64_t>(c.units) : static_cast<uint64_t>(c.units);
-  return scaled(negative, m, 4);
+  if (negative)
+    out += '-';
+  appendInt(out, m / 10000);
+  unsigned frac = static_cast<unsigned>(m % 10000);
+  char tail[5] = {'.', static_cast<char>('0' + frac / 1000),
+                  static_cast<char>('0' + frac / 100 % 10), static_cast<char>('0' + frac / 10 % 10),
+                  static_cast<char>('0' + frac % 10)};
+  out.append(tail, 5);
+}
+
+} // namespace
+
+std::string formatCurrency(Currency c) {
+  std::string s;
+  appendCurrency(s, c);
+  return s;
 }
 
 std::string formatGuid(const Guid &g) {
@@ -97,14 +146,14 @@ void appendCsvField(std::string &out, const Value &v) {
           out += x ? '1' : '0';
         } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
                              std::is_same_v<T, int32_t>) {
-          out += std::to_string(x);
+          appendInt(out, static_cast<int32_t>(x));
         } else if constexpr (std::is_same_v<T, Currency>) {
-          out += formatCurrency(x);
+          appendCurrency(out, x);
         } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
           appendFloat(out, x);
         } else if constexpr (std::is_same_v<T, DateTime>) {
           if (x.days >= kMinDate && x.days < kMaxDate)
-            out += formatIso(x);
+            appendDate(out, x);
           else
             appendFloat(out, x.days);
         } else if constexpr (std::is_same_v<T, std::string>) {

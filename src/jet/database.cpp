@@ -1,5 +1,7 @@
 #include "jet/database.h"
 
+#include "jet/names.h"
+#include "jet/properties.h"
 #include "jet/table_writer.h"
 
 #include <cstring>
@@ -75,10 +77,13 @@ Result<std::unique_ptr<Database>> Database::finishOpen(std::unique_ptr<Database>
     return header.status();
   db->header_ = *header;
   if (db->session_) {
+    if (header->databaseKey != 0)
+      return Status(ErrorCode::ReadOnly, "Il database '" + displayName +
+                                             "' è codificato: può essere aperto solo in lettura.");
     db->pager_ = std::make_unique<Pager>(file, &db->session_->transaction(), cachePages);
     db->committed_ = std::make_unique<Pager>(file, nullptr, cachePages);
   } else {
-    db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages);
+    db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages, header->databaseKey);
   }
   db->allocator_ = std::make_unique<PageAllocator>(*db->pager_);
   auto catalog = Catalog::load(*db->pager_);
@@ -165,8 +170,31 @@ Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache
   auto def = readTableDef(pager, e->tableDefPage(), e->name);
   if (!def)
     return def.status();
-  cache.defs[e->tableDefPage()] = *def;
-  return *def;
+  std::shared_ptr<const TableDef> out = *def;
+  if (!e->isSystem()) {
+    // The columns' design properties (Required) live in the catalogue row.
+    auto catalogDef = tableIn(pager, cache, Catalog::kTableName);
+    if (catalogDef) {
+      TableWriter w({pager, *allocator_}, *catalogDef, noIndexMaintenance());
+      auto row = w.read(e->location);
+      const ColumnDef *lvprop = (*catalogDef)->findColumn("LvProp");
+      if (row && lvprop) {
+        const Value &v = (*row)[static_cast<size_t>(lvprop - (*catalogDef)->columns.data())];
+        if (const Bytes *bytes = v.getIf<Bytes>()) {
+          PropertyMap props = parseProperties(*bytes);
+          auto copy = std::make_shared<TableDef>(*out);
+          for (auto &c : copy->columns)
+            for (const auto &[object, values] : props)
+              if (equalsNoCase(object, c.name))
+                if (auto it = values.find("Required"); it != values.end())
+                  c.required = it->second.isTrue();
+          out = copy;
+        }
+      }
+    }
+  }
+  cache.defs[e->tableDefPage()] = out;
+  return out;
 }
 
 Result<std::shared_ptr<const TableDef>> Database::table(std::string_view name) {
@@ -273,9 +301,12 @@ template <typename F> Status Database::statement(F &&op) {
     return st;
   }
   JET_TRY(tx.release(sp));
-  if (own)
-    return commit();
-  return Status::ok();
+  if (!own)
+    return Status::ok();
+  st = commit();
+  if (!st && inTransaction())
+    (void)rollback(); // readers kept the commit out: the statement did not happen
+  return st;
 }
 
 void Database::setIndexMaintainer(IndexMaintainer *maintainer) {

@@ -2,7 +2,7 @@
 // Operating-system locks that keep one writer per database across processes and keep readers
 // away from a commit in progress.
 //
-// Two one-byte regions far beyond the end of any Jet file (which stops at 2 GB) are locked with
+// Three one-byte regions far beyond the end of any Jet file (which stops at 2 GB) are locked with
 // open-file-description locks (Linux), or classic fcntl locks elsewhere:
 //   writer byte  held exclusively by the one process that has the database open for writing,
 //                from open to close. A second writer is refused at once with ErrorCode::Locked.

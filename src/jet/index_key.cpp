@@ -313,13 +313,21 @@ Result<Bytes> encodeIndexKey(std::span<const IndexKeyColumn> columns,
   return key;
 }
 
-bool indexLeavesOutRow(bool ignoresNulls, std::span<const Value> values) {
-  if (!ignoresNulls)
-    return false;
+namespace {
+bool allNull(std::span<const Value> values) {
   for (const auto &v : values)
     if (!v.isNull())
       return false;
   return true;
+}
+} // namespace
+
+bool indexLeavesOutRow(bool ignoresNulls, std::span<const Value> values) {
+  return ignoresNulls && allNull(values);
+}
+
+bool uniqueIndexAllowsRepeat(std::span<const Value> values) {
+  return allNull(values);
 }
 
 } // namespace jet

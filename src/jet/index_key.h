@@ -46,4 +46,9 @@ Result<Bytes> encodeIndexKey(std::span<const IndexKeyColumn> columns,
 // An index that ignores nulls leaves out the rows whose indexed columns are all Null.
 bool indexLeavesOutRow(bool ignoresNulls, std::span<const Value> values);
 
+// A unique index (or primary key) takes any number of rows whose indexed columns are all Null;
+// any other two rows with byte-equal keys break it. Text keys ignore case and trailing blanks,
+// so "Rossi" and "ROSSI " are the same key, as the Jet engine holds.
+bool uniqueIndexAllowsRepeat(std::span<const Value> values);
+
 } // namespace jet

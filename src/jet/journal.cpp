@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <thread>
 
 namespace jet {
@@ -123,6 +124,10 @@ Status RollbackJournal::create(uint64_t originalSize) {
   if (!f)
     return f.status();
   file_ = std::move(*f);
+  // Whoever may write the database may have to roll this back.
+  struct stat st;
+  if (::stat(dbPath_.c_str(), &st) == 0)
+    (void)::fchmod(file_.fd(), st.st_mode & 0777);
   originalSize_ = originalSize;
   records_ = 0;
   salt_ = freshSalt();

@@ -9,7 +9,9 @@
 //   RollbackJournal  protects the commit's write phase. Before the first database page is
 //                    overwritten, the journal beside the database ("name.mdb-journal") holds
 //                    the original of every page the commit changes and the original file size,
-//                    and is flushed to disk. Commit point: the journal's removal.
+//                    and is flushed to disk. Commit: journal written and flushed, folder
+//                    flushed, pages written, database flushed, journal removed, folder
+//                    flushed. Commit point: the journal's removal.
 //   openForWriting / beginRead
 //                    the open protocol: locks (file_lock.h), and a journal left by a crash
 //                    rolled back before anything is read.

@@ -2,6 +2,9 @@
 
 #include "jet/data_page.h"
 #include "jet/errors.h"
+#include "jet/text_codec.h"
+
+#include <unordered_set>
 
 namespace jet {
 
@@ -40,32 +43,59 @@ Result<ByteView> LongValueReader::lvalRow(RowPointer at, PageRef &hold) {
   return data->bytes(*slot);
 }
 
+Result<ByteView> LongValueReader::view(const LongValueRef &ref, PageRef &hold) {
+  if (ref.kind == LongValueRef::kInline)
+    return ref.inlineData;
+  auto row = lvalRow(ref.first, hold);
+  if (!row)
+    return row.status();
+  if (row->size() < ref.length)
+    return corruptPage(ref.first.page, "campo memo o OLE più corto del dichiarato");
+  return row->first(ref.length);
+}
+
+Status LongValueReader::readText(ByteView field, uint32_t page, Value &out) {
+  auto ref = LongValueRef::parse(field, page);
+  if (!ref)
+    return ref.status();
+  if (ref->kind == LongValueRef::kChain) {
+    auto bytes = read(field, page);
+    if (!bytes)
+      return bytes.status();
+    out = Value(decodeJetText(*bytes));
+    return Status::ok();
+  }
+  PageRef hold;
+  auto bytes = view(*ref, hold);
+  if (!bytes)
+    return bytes.status();
+  out = Value(decodeJetText(*bytes));
+  return Status::ok();
+}
+
 Result<Bytes> LongValueReader::read(ByteView field, uint32_t page) {
   auto ref = LongValueRef::parse(field, page);
   if (!ref)
     return ref.status();
-  if (ref->kind == LongValueRef::kInline)
-    return Bytes(ref->inlineData.begin(), ref->inlineData.end());
   // A value cannot be longer than the file that holds it.
   if (ref->length > static_cast<uint64_t>(pager_.pageCount()) * kPageSize)
     return corruptPage(page, "lunghezza impossibile di un campo memo o OLE");
   PageRef hold;
-  if (ref->kind == LongValueRef::kSinglePage) {
-    auto row = lvalRow(ref->first, hold);
-    if (!row)
-      return row.status();
-    if (row->size() < ref->length)
-      return corruptPage(ref->first.page, "campo memo o OLE più corto del dichiarato");
-    return Bytes(row->begin(), row->begin() + ref->length);
+  if (ref->kind != LongValueRef::kChain) {
+    auto bytes = view(*ref, hold);
+    if (!bytes)
+      return bytes.status();
+    return Bytes(bytes->begin(), bytes->end());
   }
   Bytes out;
   out.reserve(ref->length);
   RowPointer at = ref->first;
-  // Every part holds at least one byte, so a longer chain is a loop.
-  uint64_t parts = 0;
+  std::unordered_set<uint32_t> seen;
   while (out.size() < ref->length) {
-    if (at.page == 0 || ++parts > ref->length)
+    if (at.page == 0)
       return corruptPage(at.page, "catena di un campo memo o OLE interrotta");
+    if (!seen.insert((at.page << 8) | at.row).second)
+      return corruptPage(at.page, "la catena di un campo memo o OLE torna su se stessa");
     auto row = lvalRow(at, hold);
     if (!row)
       return row.status();

@@ -30,8 +30,12 @@ public:
   explicit LongValueReader(Pager &pager) : pager_(pager) {}
   // The value's bytes; `page` is the row's page, named when the descriptor is damaged.
   Result<Bytes> read(ByteView field, uint32_t page);
+  // A memo: its text decoded straight from the page where it is stored in one piece.
+  Status readText(ByteView field, uint32_t page, Value &out);
 
 private:
+  // Inline and single-page values without a copy; `hold` keeps the page.
+  Result<ByteView> view(const LongValueRef &ref, PageRef &hold);
   Result<ByteView> lvalRow(RowPointer at, PageRef &hold);
   Pager &pager_;
 };

@@ -72,6 +72,118 @@ std::string describeErrno(int err) {
 
 } // namespace
 
+namespace {
+
+// What a path holds from `offset` on (up to `len` bytes), and its size; empty where absent.
+void snapshot(const std::string &path, uint64_t offset, uint64_t len, std::vector<uint8_t> &out,
+              uint64_t &size) {
+  out.clear();
+  size = 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return;
+  struct stat st;
+  if (::fstat(fd, &st) == 0)
+    size = uint64_t(st.st_size);
+  if (offset < size) {
+    out.resize(size_t(std::min<uint64_t>(len, size - offset)));
+    ssize_t n = ::pread(fd, out.data(), out.size(), off_t(offset));
+    out.resize(n > 0 ? size_t(n) : 0);
+  }
+  ::close(fd);
+}
+
+std::string folderOf(const std::string &path) {
+  std::string dir = std::filesystem::path(path).parent_path().string();
+  return dir.empty() ? "." : dir;
+}
+
+} // namespace
+
+void FaultInjector::beforeWrite(const std::string &path, uint64_t offset, size_t len) {
+  if (!tracking_)
+    return;
+  Change c(Change::Write, path);
+  c.offset = offset;
+  snapshot(path, offset, len, c.old, c.oldSize);
+  unflushed_.push_back(std::move(c));
+}
+
+void FaultInjector::beforeTruncate(const std::string &path, uint64_t size) {
+  if (!tracking_)
+    return;
+  Change c(Change::Truncate, path);
+  c.offset = size;
+  snapshot(path, size, UINT64_MAX, c.old, c.oldSize);
+  unflushed_.push_back(std::move(c));
+}
+
+void FaultInjector::afterSync(const std::string &path) {
+  std::erase_if(unflushed_, [&](const Change &c) {
+    return c.path == path && (c.kind == Change::Write || c.kind == Change::Truncate);
+  });
+}
+
+void FaultInjector::afterCreate(const std::string &path) {
+  if (tracking_)
+    unflushed_.emplace_back(Change::Create, path);
+}
+
+void FaultInjector::beforeRemove(const std::string &path) {
+  if (!tracking_ || !fileExists(path))
+    return;
+  Change c(Change::Remove, path);
+  c.ghost = path + ".unflushed-" + std::to_string(++ghosts_);
+  if (::link(path.c_str(), c.ghost.c_str()) == 0)
+    unflushed_.push_back(std::move(c));
+}
+
+void FaultInjector::afterDirectorySync(const std::string &pathInFolder) {
+  const std::string dir = folderOf(pathInFolder);
+  std::erase_if(unflushed_, [&](const Change &c) {
+    if ((c.kind != Change::Create && c.kind != Change::Remove) || folderOf(c.path) != dir)
+      return false;
+    if (c.kind == Change::Remove)
+      ::unlink(c.ghost.c_str());
+    return true;
+  });
+}
+
+void FaultInjector::powerCut(const std::function<bool(const std::string &)> &survives) {
+  for (auto it = unflushed_.rbegin(); it != unflushed_.rend(); ++it) {
+    const Change &c = *it;
+    if (survives(c.path)) {
+      if (c.kind == Change::Remove)
+        ::unlink(c.ghost.c_str());
+      continue;
+    }
+    switch (c.kind) {
+    case Change::Create:
+      ::unlink(c.path.c_str());
+      break;
+    case Change::Remove:
+      ::rename(c.ghost.c_str(), c.path.c_str());
+      break;
+    case Change::Write:
+    case Change::Truncate: {
+      int fd = ::open(c.path.c_str(), O_RDWR | O_CLOEXEC);
+      if (fd < 0)
+        break;
+      if (!c.old.empty() && ::pwrite(fd, c.old.data(), c.old.size(), off_t(c.offset)) < 0) {
+        // A test device: nothing better to do than leave the file as it is.
+      }
+      struct stat st;
+      if (::fstat(fd, &st) == 0 && uint64_t(st.st_size) > c.oldSize &&
+          ::ftruncate(fd, off_t(c.oldSize)) != 0) {
+      }
+      ::close(fd);
+      break;
+    }
+    }
+  }
+  unflushed_.clear();
+}
+
 Status fileSystemError(const std::string &what, const std::string &path, int err) {
   return {ErrorCode::IoError, "Errore " + what + " '" + path + "': " + describeErrno(err) + "."};
 }
@@ -111,12 +223,18 @@ void SyncFile::close() {
 }
 
 Result<SyncFile> SyncFile::open(const std::string &path, int flags, FaultInjector *faults) {
+  const bool tracked = faults && faults->tracking();
+  const bool existed = tracked && fileExists(path);
+  if (tracked && existed && (flags & O_TRUNC))
+    faults->beforeTruncate(path, 0);
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0)
     return fileSystemError("aprendo il file", path, errno);
+  if (tracked && !existed && (flags & O_CREAT))
+    faults->afterCreate(path);
   SyncFile f;
   f.fd_ = fd;
   f.path_ = path;
@@ -144,8 +262,11 @@ Status SyncFile::readAt(uint64_t offset, std::span<uint8_t> out, size_t *got) co
 Status SyncFile::writeAt(uint64_t offset, std::span<const uint8_t> data) {
   size_t allowed = data.size();
   bool ok = true;
-  if (faults_)
+  if (faults_) {
     allowed = faults_->admitWrite(data.size(), ok);
+    if (allowed > 0)
+      faults_->beforeWrite(path_, offset, allowed);
+  }
   size_t done = 0;
   while (done < allowed) {
     ssize_t n = ::pwrite(fd_, data.data() + done, allowed - done, off_t(offset + done));
@@ -168,6 +289,8 @@ Status SyncFile::sync() {
     if (errno != EINTR)
       return fileSystemError("salvando su disco il file", path_, errno);
   }
+  if (faults_)
+    faults_->afterSync(path_);
   return Status::ok();
 }
 
@@ -181,6 +304,8 @@ Result<uint64_t> SyncFile::size() const {
 Status SyncFile::truncate(uint64_t size) {
   if (faults_ && !faults_->admitOther())
     return simulatedFailure("accorciando il file", path_);
+  if (faults_)
+    faults_->beforeTruncate(path_, size);
   while (::ftruncate(fd_, off_t(size)) != 0) {
     if (errno != EINTR)
       return fileSystemError("accorciando il file", path_, errno);
@@ -206,12 +331,16 @@ Status syncDirectoryOf(const std::string &path, FaultInjector *faults) {
   // Some file systems cannot sync a folder; their metadata is then as safe as it gets.
   if (rc != 0 && err != EINVAL && err != ENOTSUP)
     return fileSystemError("salvando su disco la cartella", dir.string(), err);
+  if (faults)
+    faults->afterDirectorySync(path);
   return Status::ok();
 }
 
 Status removeFile(const std::string &path, FaultInjector *faults) {
   if (faults && !faults->admitOther())
     return simulatedFailure("eliminando il file", path);
+  if (faults)
+    faults->beforeRemove(path);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT)
     return fileSystemError("eliminando il file", path, errno);
   return Status::ok();

@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace jet {
 
@@ -36,7 +38,38 @@ public:
   // Whether a sync, truncation or removal may happen.
   bool admitOther() const { return !crashed_; }
 
+  // Power cuts. From here on the injector remembers what every change not yet flushed replaced:
+  // writes and truncations until their file is synced, creations and removals until their
+  // folder is. powerCut() then undoes them, newest first, as a disk that lost its cache would
+  // show the files, except the changes of files that `survives` names (a disk that happened to
+  // write those first). Changes between two syncs of a file are assumed not to overlap.
+  void trackUnflushed() { tracking_ = true; }
+  bool tracking() const { return tracking_; }
+  void powerCut(const std::function<bool(const std::string &path)> &survives);
+
+  // The files' hooks; they do nothing unless tracking.
+  void beforeWrite(const std::string &path, uint64_t offset, size_t len);
+  void beforeTruncate(const std::string &path, uint64_t size);
+  void afterSync(const std::string &path);
+  void afterCreate(const std::string &path);
+  void beforeRemove(const std::string &path);
+  void afterDirectorySync(const std::string &pathInFolder);
+
 private:
+  struct Change {
+    enum Kind { Write, Truncate, Create, Remove };
+    Change(Kind k, std::string p) : kind(k), path(std::move(p)) {}
+    Kind kind;
+    std::string path;
+    uint64_t offset = 0;
+    uint64_t oldSize = 0;
+    std::vector<uint8_t> old;
+    std::string ghost;
+  };
+  bool tracking_ = false;
+  std::vector<Change> unflushed_;
+  int ghosts_ = 0;
+
   int64_t budget_;
   size_t torn_;
   bool sticky_;

@@ -1,6 +1,7 @@
 #include "jet/pager.h"
 
 #include "jet/errors.h"
+#include "jet/header.h"
 #include "jet/journal.h"
 
 #include <cstring>
@@ -15,11 +16,13 @@ uint32_t wholePages(const File &file) {
 }
 } // namespace
 
-Pager::Pager(std::unique_ptr<File> file, size_t cachePages)
-    : Pager(std::shared_ptr<File>(std::move(file)), nullptr, cachePages) {}
+Pager::Pager(std::unique_ptr<File> file, size_t cachePages, uint32_t encodingKey)
+    : Pager(std::shared_ptr<File>(std::move(file)), nullptr, cachePages, encodingKey) {}
 
-Pager::Pager(std::shared_ptr<File> file, PageTransaction *tx, size_t cachePages)
-    : file_(std::move(file)), tx_(tx), capacity_(cachePages < 8 ? 8 : cachePages) {
+Pager::Pager(std::shared_ptr<File> file, PageTransaction *tx, size_t cachePages,
+             uint32_t encodingKey)
+    : file_(std::move(file)), tx_(tx), capacity_(cachePages < 8 ? 8 : cachePages),
+      encodingKey_(encodingKey) {
   pageCount_ = wholePages(*file_);
 }
 
@@ -56,6 +59,8 @@ Result<PageRef> Pager::page(uint32_t number) {
                        "oltre la fine del file, che ha " + std::to_string(pageCount_) + " pagine");
   auto page = std::make_shared<Page>(number);
   JET_TRY(file_->readAt(static_cast<uint64_t>(number) * kPageSize, page->mutableData(), kPageSize));
+  if (encodingKey_ != 0 && number != 0)
+    applyEncoding(encodingKey_, number, page->mutableData());
   if (lru_.size() >= capacity_) {
     index_.erase(lru_.back()->number());
     lru_.pop_back();
@@ -100,6 +105,13 @@ void Pager::dropCached(const std::vector<uint32_t> &pages) {
       index_.erase(it);
     }
   }
+}
+
+void Pager::applyEncoding(uint32_t encodingKey, uint32_t page, uint8_t *data) {
+  uint32_t k = encodingKey ^ page;
+  const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8),
+                          static_cast<uint8_t>(k >> 16), static_cast<uint8_t>(k >> 24)};
+  rc4(key, sizeof key, data, kPageSize);
 }
 
 void Pager::dropAllCached() {

@@ -44,9 +44,13 @@ class Pager {
 public:
   static constexpr size_t kDefaultCachePages = 256;
 
-  explicit Pager(std::unique_ptr<File> file, size_t cachePages = kDefaultCachePages);
-  // Reads `file` (which outlives the pager) and, where given, the transaction's pages.
-  Pager(std::shared_ptr<File> file, PageTransaction *tx, size_t cachePages = kDefaultCachePages);
+  // encodingKey: the header's database key; non-zero in an encoded database, whose pages
+  // after the first are RC4 with a key of their own (the database key XOR the page number).
+  explicit Pager(std::unique_ptr<File> file, size_t cachePages = kDefaultCachePages,
+                 uint32_t encodingKey = 0);
+  // Reads `file` and, where given, the transaction's pages (plain, never encoded).
+  Pager(std::shared_ptr<File> file, PageTransaction *tx, size_t cachePages = kDefaultCachePages,
+        uint32_t encodingKey = 0);
 
   const File &file() const { return *file_; }
   // Whether changes can be made through this pager (a write transaction is behind it).
@@ -72,12 +76,17 @@ public:
   void refreshSize();
 
   size_t cachedPages() const { return lru_.size(); }
+  uint32_t encodingKey() const { return encodingKey_; }
+
+  // The transform between stored and plain bytes of an encoded database (its own inverse).
+  static void applyEncoding(uint32_t encodingKey, uint32_t page, uint8_t *data);
 
 private:
   std::shared_ptr<File> file_;
   PageTransaction *tx_ = nullptr;
   uint32_t pageCount_ = 0;
   size_t capacity_;
+  uint32_t encodingKey_ = 0;
   std::list<PageRef> lru_; // most recently used first
   std::unordered_map<uint32_t, std::list<PageRef>::iterator> index_;
   // Copies of the transaction's images handed out by page(), until the image changes.

@@ -73,37 +73,46 @@ template <typename T> T load(ByteView b) {
 
 } // namespace
 
-Result<Value> decodeScalar(const ColumnDef &col, ByteView b, uint32_t page) {
+Status decodeScalarInto(const ColumnDef &col, ByteView b, uint32_t page, Value &out) {
   size_t need = fixedSizeOf(col.type);
   if (b.size() < need)
     return corruptPage(page, "valore troppo corto per la colonna \"" + col.name + "\"");
   switch (col.type) {
   case ColumnType::Boolean:
-    return Value(true);
+    out = Value(true);
+    return Status::ok();
   case ColumnType::Byte:
-    return Value(b[0]);
+    out = Value(b[0]);
+    return Status::ok();
   case ColumnType::Integer:
-    return Value(static_cast<int16_t>(le16(b.data())));
+    out = Value(static_cast<int16_t>(le16(b.data())));
+    return Status::ok();
   case ColumnType::Long:
-    return Value(static_cast<int32_t>(le32(b.data())));
+    out = Value(static_cast<int32_t>(le32(b.data())));
+    return Status::ok();
   case ColumnType::Currency:
-    return Value(Currency{static_cast<int64_t>(le64(b.data()))});
+    out = Value(Currency{static_cast<int64_t>(le64(b.data()))});
+    return Status::ok();
   case ColumnType::Single: {
     uint32_t bits = le32(b.data());
-    return Value(load<float>({reinterpret_cast<const uint8_t *>(&bits), 4}));
+    out = Value(load<float>({reinterpret_cast<const uint8_t *>(&bits), 4}));
+    return Status::ok();
   }
   case ColumnType::Double: {
     uint64_t bits = le64(b.data());
-    return Value(load<double>({reinterpret_cast<const uint8_t *>(&bits), 8}));
+    out = Value(load<double>({reinterpret_cast<const uint8_t *>(&bits), 8}));
+    return Status::ok();
   }
   case ColumnType::DateTime: {
     uint64_t bits = le64(b.data());
-    return Value(DateTime{load<double>({reinterpret_cast<const uint8_t *>(&bits), 8})});
+    out = Value(DateTime{load<double>({reinterpret_cast<const uint8_t *>(&bits), 8})});
+    return Status::ok();
   }
   case ColumnType::Guid: {
     Guid g;
     std::memcpy(g.bytes.data(), b.data(), 16);
-    return Value(g);
+    out = Value(g);
+    return Status::ok();
   }
   case ColumnType::Numeric: {
     Decimal d;
@@ -113,24 +122,47 @@ Result<Value> decodeScalar(const ColumnDef &col, ByteView b, uint32_t page) {
     // Four 32-bit words, most significant first, each little-endian.
     for (int k = 0; k < 4; ++k)
       d.magnitude = (d.magnitude << 32) | le32(b.data() + 1 + 4 * k);
-    return Value(d);
+    out = Value(d);
+    return Status::ok();
   }
   case ColumnType::Text:
   case ColumnType::Memo:
-    return Value(decodeJetText(b));
+    out = Value(decodeJetText(b));
+    return Status::ok();
   case ColumnType::Binary:
   case ColumnType::Ole:
-    return Value(Bytes(b.begin(), b.end()));
+    out = Value(Bytes(b.begin(), b.end()));
+    return Status::ok();
   }
   return corruptPage(page, "tipo di colonna sconosciuto");
 }
 
+Result<Value> decodeScalar(const ColumnDef &col, ByteView b, uint32_t page) {
+  Value v;
+  Status st = decodeScalarInto(col, b, page, v);
+  if (!st)
+    return st;
+  return v;
+}
+
 Result<Value> RowDecoder::column(const RowLayout &row, const ColumnDef &col, uint32_t page) {
+  Value v;
+  Status st = columnInto(row, col, page, v);
+  if (!st)
+    return st;
+  return v;
+}
+
+Status RowDecoder::columnInto(const RowLayout &row, const ColumnDef &col, uint32_t page,
+                              Value &out) {
   bool set = row.isSet(col.number);
-  if (col.type == ColumnType::Boolean)
-    return Value(set);
+  if (col.type == ColumnType::Boolean) {
+    out = Value(set);
+    return Status::ok();
+  }
+  out = Value();
   if (!set)
-    return Value();
+    return Status::ok();
   ByteView bytes;
   if (col.isFixed() && !col.isLongValue()) {
     size_t size = fixedSizeOf(col.type);
@@ -142,31 +174,28 @@ Result<Value> RowDecoder::column(const RowLayout &row, const ColumnDef &col, uin
     bytes = *f;
   } else {
     if (col.varIndex >= row.varCount())
-      return Value(); // column added after the row was written
+      return Status::ok(); // column added after the row was written
     auto f = row.varField(col.varIndex, page);
     if (!f)
       return f.status();
     bytes = *f;
   }
-  if (col.isLongValue()) {
+  if (col.type == ColumnType::Memo)
+    return longValues_.readText(bytes, page, out);
+  if (col.type == ColumnType::Ole) {
     auto data = longValues_.read(bytes, page);
     if (!data)
       return data.status();
-    if (col.type == ColumnType::Memo)
-      return Value(decodeJetText(*data));
-    return Value(std::move(*data));
+    out = Value(std::move(*data));
+    return Status::ok();
   }
-  return decodeScalar(col, bytes, page);
+  return decodeScalarInto(col, bytes, page, out);
 }
 
 Status RowDecoder::row(const RowLayout &layout, uint32_t page, std::vector<Value> &out) {
   out.resize(def_.columns.size());
-  for (size_t i = 0; i < def_.columns.size(); ++i) {
-    auto v = column(layout, def_.columns[i], page);
-    if (!v)
-      return v.status();
-    out[i] = std::move(*v);
-  }
+  for (size_t i = 0; i < def_.columns.size(); ++i)
+    JET_TRY(columnInto(layout, def_.columns[i], page, out[i]));
   return Status::ok();
 }
 

@@ -46,6 +46,7 @@ public:
 
   const TableDef &table() const { return def_; }
   Result<Value> column(const RowLayout &row, const ColumnDef &col, uint32_t page);
+  Status columnInto(const RowLayout &row, const ColumnDef &col, uint32_t page, Value &out);
   // Every column, in table order.
   Status row(const RowLayout &row, uint32_t page, std::vector<Value> &out);
 
@@ -56,5 +57,6 @@ private:
 
 // Decodes the bytes of a column of the given type (fixed-size types need their full size).
 Result<Value> decodeScalar(const ColumnDef &col, ByteView bytes, uint32_t page);
+Status decodeScalarInto(const ColumnDef &col, ByteView bytes, uint32_t page, Value &out);
 
 } // namespace jet

@@ -55,6 +55,11 @@ Result<bool> TableCursor::enterRow(uint16_t row) {
   if (slot->deleted)
     return false;
   location_ = {page_->number(), row};
+  if (!slot->overflow) {
+    dataPage_ = page_->number();
+    dataHold_.reset(); // page_ keeps the bytes alive
+    return parseLayout(page_->bytes(*slot));
+  }
   DataPage at = *page_;
   RowSlot s = *slot;
   for (int hop = 0; s.overflow; ++hop) {
@@ -76,7 +81,11 @@ Result<bool> TableCursor::enterRow(uint16_t row) {
   }
   dataPage_ = at.number();
   dataHold_ = at.page();
-  auto layout = RowLayout::parse(at.bytes(s), def_->varColumnCount, dataPage_);
+  return parseLayout(at.bytes(s));
+}
+
+Result<bool> TableCursor::parseLayout(ByteView bytes) {
+  auto layout = RowLayout::parse(bytes, def_->varColumnCount, dataPage_);
   if (!layout)
     return layout.status();
   layout_ = *layout;
@@ -110,7 +119,8 @@ Result<bool> TableCursor::next() {
 }
 
 Status TableCursor::read(std::vector<Value> &out) {
-  return fail(decoder_->row(layout_, dataPage_, out));
+  Status st = decoder_->row(layout_, dataPage_, out);
+  return st ? st : fail(std::move(st));
 }
 
 Result<Value> TableCursor::value(size_t columnIndex) {

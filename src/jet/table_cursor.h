@@ -49,6 +49,7 @@ private:
   Status fail(Status s) const;
   Result<bool> loadPage(uint32_t number); // false when the page is not this table's
   Result<bool> enterRow(uint16_t row);    // false for a deleted row
+  Result<bool> parseLayout(ByteView bytes);
 
   Pager *pager_;
   std::shared_ptr<const TableDef> def_;
@@ -60,7 +61,7 @@ private:
   bool done_ = false;
   RowLocation location_;
   uint32_t dataPage_ = 0;
-  PageRef dataHold_; // keeps the current row's bytes alive
+  PageRef dataHold_; // keeps an overflow row's bytes alive
   RowLayout layout_;
 };
 

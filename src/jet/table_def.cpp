@@ -133,6 +133,8 @@ private:
 Result<std::vector<uint8_t>> loadChain(Pager &pager, uint32_t first, std::vector<uint32_t> &pages) {
   std::vector<uint8_t> raw;
   std::unordered_set<uint32_t> seen;
+  if (first == 0) // page 0 is the database header
+    return corruptPage(first, "non è una pagina di definizione di tabella");
   uint32_t next = first;
   while (next != 0) {
     if (!seen.insert(next).second)

@@ -34,6 +34,7 @@ struct ColumnDef {
   uint8_t scale = 0;           // decimal
   uint16_t sortOrder = 0;      // text and memo: collating order (0x409 General)
   size_t definitionOffset = 0; // of its 25-byte descriptor in TableDef::raw
+  bool required = false;       // its "Required" design property: Null refused
 
   bool isFixed() const { return (flags & kFixedFlag) != 0; }
   bool isAutoNumber() const { return (flags & kAutoNumberFlag) != 0; }

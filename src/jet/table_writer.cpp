@@ -90,7 +90,10 @@ int append(uint8_t *p, ByteView row, uint16_t flags) {
   uint16_t n = rowCount(p);
   size_t end = n == 0 ? kPageSize : (slotWord(p, n - 1) & DataPage::kOffsetMask);
   size_t start = end - row.size();
-  if (start < kHeaderSize + 2u * (n + 1)) {
+  size_t low = kPageSize;
+  for (uint16_t i = 0; i < n; ++i)
+    low = std::min<size_t>(low, slotWord(p, i) & DataPage::kOffsetMask);
+  if (end != low || start < kHeaderSize + 2u * (n + 1)) {
     // Rows not laid out end to end: lay the page out again first.
     if (!replace(p, 0, {}, 0xFFFF))
       return -1;
@@ -492,6 +495,12 @@ Status TableWriter::coerce(std::vector<Value> &values) const {
       break;
     }
   }
+  for (size_t i = 0; i < values.size(); ++i)
+    if (def.columns[i].required && values[i].isNull())
+      return {ErrorCode::RequiredNull,
+              "Il campo '" + def.name + "." + def.columns[i].name +
+                  "' non può contenere un valore Null poiché la proprietà Required di questo "
+                  "campo è impostata su True. Immettere un valore nel campo."};
   // Columns of a required index (a primary key) refuse Null.
   for (const auto &ix : def.physicalIndexes) {
     if (!ix.required())

@@ -45,6 +45,7 @@ public:
     else
       appendUtf8(out_, u);
   }
+  bool idle() const { return high_ == 0; }
   void finish() {
     if (high_ != 0)
       appendUtf8(out_, kReplacement);
@@ -59,10 +60,16 @@ private:
 } // namespace
 
 std::string decodeUcs2(ByteView b) {
-  std::string out;
-  out.reserve(b.size() / 2);
-  Utf16Sink sink(out);
+  // Most stored text is ASCII: copy it straight.
   size_t i = 0;
+  while (i + 1 < b.size() && b[i] < 0x80 && b[i + 1] == 0)
+    i += 2;
+  std::string out(i / 2, '\0');
+  for (size_t k = 0; k < i / 2; ++k)
+    out[k] = static_cast<char>(b[2 * k]);
+  if (i == b.size())
+    return out;
+  Utf16Sink sink(out);
   for (; i + 1 < b.size(); i += 2)
     sink.put(le16(b.data() + i));
   sink.finish();
@@ -75,7 +82,8 @@ std::string decodeJetText(ByteView b) {
   if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFE)
     return decodeUcs2(b);
   std::string out;
-  out.reserve(b.size());
+  if (b.size() > 32)
+    out.reserve(b.size());
   Utf16Sink sink(out);
   bool compressed = true;
   size_t i = 2;
@@ -84,7 +92,10 @@ std::string decodeJetText(ByteView b) {
       compressed = !compressed;
       ++i;
     } else if (compressed) {
-      sink.put(b[i]);
+      if (b[i] < 0x80 && sink.idle())
+        out += static_cast<char>(b[i]);
+      else
+        sink.put(b[i]);
       ++i;
     } else if (i + 1 < b.size()) {
       sink.put(le16(b.data() + i));

@@ -22,6 +22,10 @@ public:
 
   uint8_t kind() const { return kind_; }
   RowPointer location() const { return location_; }
+  // Inline map: the page of bit 0 and the bitmap. Reference map: the bitmap pages (0: none).
+  uint32_t startPage() const { return startPage_; }
+  const std::vector<uint8_t> &bitmap() const { return bitmap_; }
+  const std::vector<uint32_t> &mapPages() const { return mapPages_; }
 
   // The first page at or after `from` that the map marks, or none.
   Result<std::optional<uint32_t>> nextPage(Pager &pager, uint32_t from) const;

@@ -514,6 +514,37 @@ jet::Status overflow(const Value &v, const ColumnDef &col) {
                                           "' (" + typeName(col.type) + ")."};
 }
 
+// A decimal's magnitude rescaled exactly to another scale, halves to even.
+unsigned __int128 rescaled(const jet::Decimal &d, int to) {
+  unsigned __int128 m = d.magnitude;
+  int scale = d.scale;
+  for (; scale < to; ++scale)
+    m *= 10;
+  if (scale > to) {
+    unsigned __int128 p = 1;
+    for (int i = to; i < scale; ++i)
+      p *= 10;
+    unsigned __int128 q = m / p, twice = (m % p) * 2;
+    if (twice > p || (twice == p && (q & 1)))
+      ++q;
+    m = q;
+  }
+  return m;
+}
+
+// A decimal as Currency units; nullopt outside Currency's range.
+std::optional<int64_t> currencyUnits(const jet::Decimal &d) {
+  if (d.scale < 4 && d.magnitude > (static_cast<unsigned __int128>(1) << 100))
+    return std::nullopt;
+  unsigned __int128 m = rescaled(d, 4);
+  const unsigned __int128 limit = static_cast<unsigned __int128>(INT64_MAX) + (d.negative ? 1 : 0);
+  if (m > limit)
+    return std::nullopt;
+  if (d.negative)
+    return static_cast<int64_t>(0 - static_cast<uint64_t>(m));
+  return static_cast<int64_t>(m);
+}
+
 // The number a value gives for a numeric column: texts are read as numbers.
 std::optional<double> numberFor(const Value &v) {
   if (auto d = toDouble(v))
@@ -576,6 +607,12 @@ jet::Result<Value> convertForColumn(const Value &v, const ColumnDef &col) {
   case ColumnType::Currency: {
     if (v.is<jet::Currency>())
       return v;
+    if (v.is<jet::Decimal>()) {
+      auto units = currencyUnits(v.as<jet::Decimal>());
+      if (!units)
+        return overflow(v, col);
+      return Value{jet::Currency{*units}};
+    }
     auto d = numberFor(v);
     if (!d)
       return mismatch(v, col);
@@ -601,9 +638,37 @@ jet::Result<Value> convertForColumn(const Value &v, const ColumnDef &col) {
     return Value{*d};
   }
   case ColumnType::Numeric: {
-    if (v.is<jet::Decimal>() && v.as<jet::Decimal>().scale == col.scale &&
-        v.as<jet::Decimal>().precision <= col.precision)
-      return v;
+    if (v.is<jet::Decimal>() || v.is<jet::Currency>() || v.is<int32_t>() || v.is<int16_t>() ||
+        v.is<uint8_t>()) {
+      // Exact where the value is exact.
+      jet::Decimal src;
+      if (v.is<jet::Decimal>()) {
+        src = v.as<jet::Decimal>();
+      } else if (v.is<jet::Currency>()) {
+        int64_t u = v.as<jet::Currency>().units;
+        src.negative = u < 0;
+        src.scale = 4;
+        src.magnitude = u < 0 ? 0 - static_cast<unsigned __int128>(static_cast<__int128>(u))
+                              : static_cast<unsigned __int128>(u);
+      } else {
+        int64_t i = static_cast<int64_t>(*toDouble(v));
+        src.negative = i < 0;
+        src.magnitude = static_cast<unsigned __int128>(i < 0 ? -i : i);
+      }
+      unsigned __int128 limit = 1;
+      for (int i = 0; i < col.precision; ++i)
+        limit *= 10;
+      if (src.scale < col.scale && src.magnitude > (static_cast<unsigned __int128>(1) << 96))
+        return overflow(v, col);
+      jet::Decimal out;
+      out.precision = col.precision;
+      out.scale = col.scale;
+      out.magnitude = rescaled(src, col.scale);
+      out.negative = src.negative && out.magnitude != 0;
+      if (out.magnitude >= limit)
+        return overflow(v, col);
+      return Value{out};
+    }
     auto d = numberFor(v);
     if (!d)
       return mismatch(v, col);

@@ -230,6 +230,42 @@ Value arithmetic(const std::string &op, const Node &na, const Value &a0, const N
   return checkedDouble(r);
 }
 
+// Integers, currency and decimals as an exact decimal.
+jet::Decimal exactOf(const Value &v) {
+  if (v.is<jet::Decimal>())
+    return v.as<jet::Decimal>();
+  jet::Decimal d;
+  int64_t i = v.is<jet::Currency>() ? v.as<jet::Currency>().units : intOf(v);
+  d.scale = v.is<jet::Currency>() ? 4 : 0;
+  d.negative = i < 0;
+  d.magnitude = i < 0 ? 0 - static_cast<unsigned __int128>(static_cast<__int128>(i))
+                      : static_cast<unsigned __int128>(i);
+  return d;
+}
+
+// Exact comparison of two decimals; nullopt where bringing them to one scale would overflow.
+std::optional<int> compareExact(const Value &va, const Value &vb) {
+  jet::Decimal a = exactOf(va), b = exactOf(vb);
+  int scale = std::max(a.scale, b.scale);
+  auto up = [scale](jet::Decimal d) -> std::optional<unsigned __int128> {
+    unsigned __int128 m = d.magnitude;
+    for (int s = d.scale; s < scale; ++s) {
+      if (m > (~static_cast<unsigned __int128>(0)) / 10)
+        return std::nullopt;
+      m *= 10;
+    }
+    return m;
+  };
+  auto x = up(a), y = up(b);
+  if (!x || !y)
+    return std::nullopt;
+  bool na = a.negative && *x != 0, nb = b.negative && *y != 0;
+  if (na != nb)
+    return na ? -1 : 1;
+  int c = *x < *y ? -1 : *x > *y ? 1 : 0;
+  return na ? -c : c;
+}
+
 // Three-way comparison of two non-Null values, or a type mismatch.
 int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b) {
   size_t ka = a.storage().index(), kb = b.storage().index();
@@ -249,6 +285,11 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
       __int128 x = a.is<jet::Currency>() ? a.as<jet::Currency>().units : intOf(a) * 10000LL;
       __int128 y = b.is<jet::Currency>() ? b.as<jet::Currency>().units : intOf(b) * 10000LL;
       return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if ((ra == RDec || rb == RDec) && (ra == RDec || ra == RCur || integral(ra)) &&
+        (rb == RDec || rb == RCur || integral(rb))) {
+      if (auto c = compareExact(a, b))
+        return *c;
     }
     // As the expression service compares: a Double against a Currency is taken as a Currency,
     // a Double against a Single at the Single's precision.
@@ -270,21 +311,23 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
     return x < y ? -1 : x > y ? 1 : 0;
   }
   // A text against a number or a date converts where it reads as one.
-  if (ka == 9 && rb != RNone) {
-    return -compareValues(nb, b, na, a);
-  }
-  if (kb == 9 && ra != RNone) {
-    const std::string &t = b.as<std::string>();
-    if (ra == RDate) {
+  if ((ka == 9 && rb != RNone) || (kb == 9 && ra != RNone)) {
+    bool textFirst = ka == 9;
+    const Value &num = textFirst ? b : a;
+    const std::string &t = (textFirst ? a : b).as<std::string>();
+    std::optional<int> c;
+    if (rankOf(num) == RDate) {
       if (auto d = parseItalianDate(t, true)) {
-        double x = a.as<jet::DateTime>().days;
-        return x < d->days ? -1 : x > d->days ? 1 : 0;
+        double x = num.as<jet::DateTime>().days;
+        c = x < d->days ? -1 : x > d->days ? 1 : 0;
       }
     } else if (auto d = parseNumber(t)) {
-      long double x = longDoubleOf(a);
-      return x < *d ? -1 : x > *d ? 1 : 0;
+      long double x = longDoubleOf(num);
+      c = x < *d ? -1 : x > *d ? 1 : 0;
     }
-    mismatch(na, a, nb, b, "confrontato con");
+    if (!c)
+      mismatch(na, a, nb, b, "confrontato con");
+    return textFirst ? -*c : *c;
   }
   if (ka == 10 && kb == 10) {
     const auto &x = a.as<jet::Bytes>(), &y = b.as<jet::Bytes>();
@@ -542,7 +585,11 @@ struct BetweenNode : Node {
     const Value &h = hi->eval(ctx, hs);
     if (v.isNull() || l.isNull() || h.isNull())
       return tmp = Value();
-    bool in = compareValues(*a, v, *lo, l) >= 0 && compareValues(*a, v, *hi, h) <= 0;
+    // The bounds may come in either order, as the Jet engine takes them.
+    bool swap = compareValues(*lo, l, *hi, h) > 0;
+    const Node &ln = swap ? *hi : *lo, &hn = swap ? *lo : *hi;
+    const Value &lv = swap ? h : l, &hv = swap ? l : h;
+    bool in = compareValues(*a, v, ln, lv) >= 0 && compareValues(*a, v, hn, hv) <= 0;
     return tmp = Value(in != negated);
   }
 };
@@ -934,6 +981,11 @@ private:
     }
     case Expr::Kind::Column: {
       const auto &cols = *scope_.columns;
+      if (scope_.constantsOnly)
+        raise(ErrorCode::NoSuchColumn, "Il nome '" + e.name +
+                                           "' non è un valore: nell'elenco VALUES vanno solo "
+                                           "valori costanti (posizione " +
+                                           std::to_string(e.pos) + ").");
       if (!e.qualifier.empty() && !textEquals(e.qualifier, scope_.table) &&
           !(!scope_.alias.empty() && textEquals(e.qualifier, scope_.alias)))
         raise(ErrorCode::NoSuchColumn, "Il campo '" + e.qualifier + "." + e.name +
@@ -1069,8 +1121,7 @@ private:
     if (!l.typeKnown || !r.typeKnown) {
       return;
     }
-    auto t = [](ColumnType c) { return c; };
-    ColumnType a = t(l.type.type), b = t(r.type.type);
+    ColumnType a = l.type.type, b = r.type.type;
     auto isInt = [](ColumnType c) {
       return c == ColumnType::Byte || c == ColumnType::Integer || c == ColumnType::Long ||
              c == ColumnType::Boolean;

@@ -17,6 +17,7 @@ struct Scope {
   std::string table;
   std::string alias;
   const std::vector<ColumnDef> *columns = nullptr;
+  bool constantsOnly = false; // VALUES (...): no field may be named
 };
 
 struct EvalContext {

@@ -26,7 +26,36 @@ jet::DateTime localNow() {
       {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec});
 }
 
+bool writes(const Statement &st) {
+  const auto *s = std::get_if<SelectStmt>(&st);
+  return !s || !s->into.empty();
+}
+
+std::optional<Status> checkName(std::string_view name) {
+  bool bad = name.empty() || textLength(name) > 64 || name.front() == ' ';
+  for (unsigned char c : name)
+    bad = bad || c < 0x20 || c == '.' || c == '!' || c == '`' || c == '[' || c == ']';
+  if (!bad)
+    return std::nullopt;
+  return Status(ErrorCode::InvalidName,
+                "'" + std::string(name) +
+                    "' non è un nome valido. Verificare che non contenga caratteri o "
+                    "punteggiatura non validi e che non sia troppo lungo.");
+}
+
 namespace {
+
+Status checkDefinition(const TableDef &def) {
+  if (auto st = checkName(def.name))
+    return *st;
+  for (const auto &c : def.columns)
+    if (auto st = checkName(c.name))
+      return *st;
+  for (const auto &i : def.indexes)
+    if (auto st = checkName(i.name))
+      return *st;
+  return Status::ok();
+}
 
 std::string at(size_t pos) {
   return pos ? " (posizione " + std::to_string(pos) + ")" : "";
@@ -301,17 +330,29 @@ Result<ResultSet> runSelect(Database &db, const SelectStmt &s, jet::DateTime now
     }
   }
 
-  // A computed column whose type the expression does not fix takes the type of its first value.
+  // A computed column whose type the expression does not fix takes the type of its first value;
+  // a computed text longer than a Text column holds makes it a Memo.
   for (size_t i = 0; i < rs.columns.size(); ++i) {
-    if (!computed[i] || exprs[i].resultTypeKnown())
+    if (!computed[i])
       continue;
     ColumnDef &def = rs.columns[i];
-    def.type = jet::ColumnType::Text;
-    def.size = 255;
+    if (!exprs[i].resultTypeKnown()) {
+      def.type = jet::ColumnType::Text;
+      def.size = 255;
+      for (const auto &row : rs.rows) {
+        if (!row[i].isNull()) {
+          def.type = typeOf(row[i]);
+          def.size = def.type == jet::ColumnType::Text ? 255 : 0;
+          break;
+        }
+      }
+    }
+    if (def.type != jet::ColumnType::Text)
+      continue;
     for (const auto &row : rs.rows) {
-      if (!row[i].isNull()) {
-        def.type = typeOf(row[i]);
-        def.size = def.type == jet::ColumnType::Text ? 255 : 0;
+      if (row[i].is<std::string>() && textLength(row[i].as<std::string>()) > 255) {
+        def.type = jet::ColumnType::Memo;
+        def.size = 0;
         break;
       }
     }
@@ -369,6 +410,7 @@ Result<ExecResult> runSelectStatement(Database &db, const SelectStmt &s, jet::Da
       col.required = false;
       def.columns.push_back(col);
     }
+    JET_TRY(checkDefinition(def));
     JET_TRY(db.createTable(def));
     auto target = findTable(db, s.into, s.intoPos);
     if (!target)
@@ -411,9 +453,9 @@ Result<std::vector<int>> insertTargets(const InsertStmt &s, const Table &t, size
   if (targets.size() != valueCount)
     return Status(ErrorCode::ValueCountMismatch,
                   "Il numero di valori della query e quello dei campi di destinazione non "
-                  "corrispondono (" +
-                      std::to_string(valueCount) + " valori, " + std::to_string(targets.size()) +
-                      " campi).");
+                  "corrispondono (valori: " +
+                      std::to_string(valueCount) + ", campi: " + std::to_string(targets.size()) +
+                      ").");
   return targets;
 }
 
@@ -431,7 +473,7 @@ Result<ExecResult> runInsert(Database &db, const InsertStmt &s, jet::DateTime no
       if (!targets)
         return targets.status();
       std::vector<ColumnDef> none;
-      Scope scope{table.name(), "", &none};
+      Scope scope{table.name(), "", &none, true};
       Row values;
       for (const auto &e : s.values) {
         auto c = compileExpr(*e, scope, now);
@@ -572,6 +614,7 @@ Status checkIndexColumns(const IndexDef &idx, const std::vector<ColumnDef> &cols
 
 Result<ExecResult> runCreateTable(Database &db, const CreateTableStmt &s) {
   const TableDef &def = s.def;
+  JET_TRY(checkDefinition(def));
   for (size_t i = 0; i < def.columns.size(); ++i)
     for (size_t j = 0; j < i; ++j)
       if (textEquals(def.columns[i].name, def.columns[j].name))
@@ -598,6 +641,8 @@ Result<ExecResult> runCreateIndex(Database &db, const CreateIndexStmt &s) {
     auto t = findTable(db, s.table, s.tablePos);
     if (!t)
       return t.status();
+    if (auto bad = checkName(s.def.name))
+      return *bad;
     JET_TRY(checkIndexColumns(s.def, t.value()->columns(), t.value()->name()));
     JET_TRY(db.createIndex(t.value()->name(), s.def));
     return int64_t{0};

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,14 @@ struct ExecOptions {
 
 jet::Result<ExecResult> execute(Database &db, std::string_view sql, const ExecOptions &opts = {});
 jet::Result<ExecResult> execute(Database &db, const Statement &st, const ExecOptions &opts = {});
+
+// True for every statement but a plain SELECT: what a read-only connection must refuse.
+bool writes(const Statement &st);
+
+// Null where the Jet engine accepts the name for a table, field or index; otherwise the Italian
+// message that refuses it (at most 64 characters, no . ! ` [ ], no leading blank or control
+// character).
+std::optional<jet::Status> checkName(std::string_view name);
 
 // The local time of the system as an Access date.
 jet::DateTime localNow();

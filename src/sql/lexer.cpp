@@ -47,7 +47,6 @@ jet::Result<std::vector<Token>> tokenize(std::string_view s) {
     }
     Token t;
     t.pos = charPos;
-    size_t start = i;
     if (isNameStart(c)) {
       size_t j = i;
       while (j < s.size() && isNameChar(static_cast<unsigned char>(s[j])))
@@ -134,7 +133,6 @@ jet::Result<std::vector<Token>> tokenize(std::string_view s) {
                       "carattere non valido '" + std::string(s.substr(i, 1)) + "'", t.pos);
       }
     }
-    (void)start;
     out.push_back(std::move(t));
   }
   Token end;

@@ -29,8 +29,16 @@ public:
     Statement st = parseOne();
     if (isSymbol(";"))
       ++i_;
-    if (peek().kind != TokenKind::End)
-      fail("caratteri dopo la fine dell'istruzione: " + describe(peek()));
+    if (peek().kind != TokenKind::End) {
+      // After a complete expression another value most often means a missing operator, as in
+      // a text whose apostrophe was not doubled.
+      const Token &t = peek();
+      bool value = t.kind == TokenKind::Name || t.kind == TokenKind::QuotedName ||
+                   t.kind == TokenKind::Number || t.kind == TokenKind::String ||
+                   t.kind == TokenKind::Date;
+      fail(value ? "operatore mancante prima di " + describe(t)
+                 : "caratteri dopo la fine dell'istruzione: " + describe(t));
+    }
     return st;
   }
 
@@ -116,7 +124,6 @@ private:
     fail(std::string("atteso ") + what + " invece di " + describe(t));
   }
 
-  // A table name, optionally "name.name" is not allowed; a final owner qualifier is not Jet's.
   NamedPos tableName() { return name("il nome di una tabella"); }
 
   Statement parseOne() {
@@ -687,6 +694,13 @@ private:
           operand->pos = pos;
           return operand;
         }
+        if (operand->value.is<jet::Decimal>()) {
+          jet::Decimal d = operand->value.as<jet::Decimal>();
+          d.negative = !d.negative;
+          operand->value = jet::Value(d);
+          operand->pos = pos;
+          return operand;
+        }
         if (operand->value.is<double>()) {
           double d = -operand->value.as<double>();
           if (d == -2147483648.0)
@@ -715,6 +729,31 @@ private:
     }
   }
 
+  // A number with more significant digits than a Double holds stays exact as a Decimal, so
+  // that a currency literal such as 922337203685477.5807 is stored as written.
+  static std::optional<jet::Decimal> exactDecimal(const std::string &s) {
+    if (s.find_first_of("eE") != std::string::npos)
+      return std::nullopt;
+    std::string digits;
+    size_t point = s.find('.');
+    uint8_t scale = point == std::string::npos ? 0 : static_cast<uint8_t>(s.size() - point - 1);
+    for (char c : s)
+      if (c != '.')
+        digits += c;
+    size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos || digits.size() - first <= 15 || digits.size() - first > 28 ||
+        scale > 28)
+      return std::nullopt;
+    jet::Decimal d;
+    d.precision = 28;
+    d.scale = scale;
+    for (char c : digits)
+      d.magnitude = d.magnitude * 10 + static_cast<unsigned>(c - '0');
+    if (d.magnitude >> 96)
+      return std::nullopt;
+    return d;
+  }
+
   ExprPtr literal(jet::Value v, size_t pos) {
     auto e = node(Expr::Kind::Literal, pos);
     e->value = std::move(v);
@@ -734,6 +773,8 @@ private:
         if (r.ec == std::errc() && v <= INT32_MAX)
           return literal(jet::Value(static_cast<int32_t>(v)), pos);
       }
+      if (auto dec = exactDecimal(s))
+        return literal(jet::Value(*dec), pos);
       double d = 0;
       std::string norm = s[0] == '.' ? "0" + s : s;
       auto r = std::from_chars(norm.data(), norm.data() + norm.size(), d);

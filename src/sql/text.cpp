@@ -36,6 +36,18 @@ char asciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
+// Decodes the code point at i and moves i past it; a stray byte stands for itself.
+char32_t nextCodePoint(std::string_view s, size_t &i) {
+  unsigned char b = static_cast<unsigned char>(s[i++]);
+  if (b < 0xC0)
+    return b;
+  int extra = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+  char32_t c = extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+  for (int k = 0; k < extra && i < s.size(); ++k)
+    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  return c;
+}
+
 } // namespace
 
 void appendUtf8(std::string &out, char32_t c) {
@@ -177,22 +189,22 @@ int compareText(std::string_view a, std::string_view b) {
     }
     return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
   }
-  std::u32string x = decodeUtf8(a), y = decodeUtf8(b);
-  for (auto &c : x)
-    c = foldCase(c);
-  for (auto &c : y)
-    c = foldCase(c);
-  size_t n = std::min(x.size(), y.size());
-  for (size_t i = 0; i < n; ++i) {
-    char32_t p = baseLetter(x[i]), q = baseLetter(y[i]);
-    if (p != q)
-      return p < q ? -1 : 1;
+  // Two passes without allocating: base letters first, then the accents.
+  for (int pass = 0; pass < 2; ++pass) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+      char32_t x = foldCase(nextCodePoint(a, i));
+      char32_t y = foldCase(nextCodePoint(b, j));
+      if (pass == 0) {
+        x = baseLetter(x);
+        y = baseLetter(y);
+      }
+      if (x != y)
+        return x < y ? -1 : 1;
+    }
+    if (i < a.size() || j < b.size())
+      return i < a.size() ? 1 : -1;
   }
-  if (x.size() != y.size())
-    return x.size() < y.size() ? -1 : 1;
-  for (size_t i = 0; i < n; ++i)
-    if (x[i] != y[i])
-      return x[i] < y[i] ? -1 : 1;
   return 0;
 }
 

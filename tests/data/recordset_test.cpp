@@ -160,3 +160,64 @@ TEST(Recordset, WritesEachChangeAndKeepsTheCacheTrueOnFailure) {
   EXPECT_EQ(rs.RecordCount(), 2);
   EXPECT_EQ(rs.AbsolutePosition(), 2); // the last row went: the new last is current
 }
+
+TEST(Recordset, TellsItsListenerOfMovesAndChanges) {
+  auto writer = std::make_shared<FakeWriter>();
+  Recordset rs(twoFields(), LockType::Optimistic, writer);
+  for (int i = 1; i <= 3; ++i)
+    rs.appendLoadedRow(i, {Value(int32_t(i)), Value("x")});
+  rs.finishLoading();
+  std::vector<std::pair<RecordsetChange, long>> seen;
+  rs.setListener([&](RecordsetChange c, long p) { seen.push_back({c, p}); });
+
+  rs.MoveFirst(); // already there: nothing to tell
+  rs.MoveNext();
+  rs.MoveLast();
+  rs.MoveNext();
+  ASSERT_TRUE(rs.setAbsolutePosition(2).isOk());
+  using C = RecordsetChange;
+  std::vector<std::pair<C, long>> moves{{C::Moved, 1}, {C::Moved, 2}, {C::Moved, 3}, {C::Moved, 1}};
+  EXPECT_EQ(seen, moves);
+
+  seen.clear();
+  ASSERT_TRUE(rs.setValue(1, Value("y")).isOk());
+  writer->fail = true;
+  EXPECT_FALSE(rs.setValue(1, Value("z")).isOk()); // a refused write tells nothing
+  writer->fail = false;
+  ASSERT_TRUE(rs.AddNew().isOk());
+  ASSERT_TRUE(rs.setValue(1, Value("nuovo")).isOk());
+  ASSERT_TRUE(rs.Update().isOk());
+  ASSERT_TRUE(rs.Delete().isOk());
+  rs.Sort(0);
+  std::vector<std::pair<C, long>> changes{{C::RowChanged, 1}, {C::Pending, 3},
+                                          {C::Pending, 3},    {C::RowInserted, 3},
+                                          {C::RowDeleted, 3}, {C::Reordered, 0}};
+  EXPECT_EQ(seen, changes);
+}
+
+TEST(Recordset, SortAgreesWithCompareForSortAndIsStableOnEveryKindOfColumn) {
+  // Numbers, texts (with case and accents) and a column that mixes kinds, each with Nulls.
+  std::vector<Field> f{{"N", 5, 8, jet::ColumnType::Double},
+                       {"T", 202, 20, jet::ColumnType::Text},
+                       {"M", 202, 20, jet::ColumnType::Text}};
+  const char *texts[] = {"beta", "Alfa", "alfa", "Città", "città", "b", "", "ALFA"};
+  for (int field = 0; field < 3; ++field) {
+    for (bool asc : {true, false}) {
+      Recordset rs(f);
+      for (int i = 0; i < 200; ++i) {
+        Value n = i % 11 == 0 ? Value() : Value(double((i * 37) % 13) - 6);
+        Value t = i % 9 == 0 ? Value() : Value(texts[(i * 7) % 8]);
+        Value m = i % 3 == 0 ? Value(int32_t(i % 5)) : (i % 3 == 1 ? Value(texts[i % 8]) : Value());
+        rs.appendLoadedRow(i, {n, t, m});
+      }
+      rs.finishLoading();
+      rs.Sort(field, asc);
+      for (long p = 1; p < rs.RecordCount(); ++p) {
+        int c = compareForSort(rs.valueAt(p - 1, field), rs.valueAt(p, field));
+        ASSERT_TRUE(asc ? c <= 0 : c >= 0) << field << " at " << p;
+        if (c == 0) // equal keys keep the order they were loaded in
+          ASSERT_LT(rs.rowIdAt(p - 1), rs.rowIdAt(p)) << field << " at " << p;
+      }
+    }
+  }
+}

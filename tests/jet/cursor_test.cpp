@@ -45,8 +45,9 @@ TEST(TableCursor, LocationsAreDistinctAndInPhysicalOrder) {
       break;
     RowLocation at = cursor->location();
     EXPECT_TRUE(seen.insert({at.page, at.row}).second);
-    if (rows > 0)
+    if (rows > 0) {
       EXPECT_TRUE(at.page > last.page || (at.page == last.page && at.row > last.row));
+    }
     moved += cursor->dataPage() != at.page;
     last = at;
     ++rows;

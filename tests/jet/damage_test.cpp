@@ -88,8 +88,9 @@ TEST(DamagedFile, TruncatedFilesFailCleanly) {
     writeBytes(p, cut);
     Status st = readEverything(p);
     expectWellFormedFailure(st);
-    if (size > 4096 && size <= original.size() / 2)
+    if (size > 4096 && size <= original.size() / 2) {
       EXPECT_FALSE(st) << "half the file is gone, yet everything read";
+    }
   }
 }
 
@@ -174,6 +175,20 @@ TEST(DamagedFile, ErrorsNameTheTableAndThePage) {
     EXPECT_NE(def.status().message().find("tabella \"BUONI\""), std::string::npos);
     EXPECT_NE(def.status().message().find("pagina " + std::to_string(defPage)), std::string::npos)
         << def.status().message();
+  }
+
+  // A catalogue entry naming the header page, or a page that is no definition.
+  {
+    auto db = Database::open(p.string());
+    ASSERT_TRUE(db);
+    for (uint32_t page : {0u, 1u, 0xFFFFFFu}) {
+      auto def = readTableDef((*db)->pager(), page, "Finta");
+      ASSERT_FALSE(def);
+      EXPECT_EQ(def.status().code(), ErrorCode::Corrupt);
+      EXPECT_NE(def.status().message().find("tabella \"Finta\", pagina " + std::to_string(page)),
+                std::string::npos)
+          << def.status().message();
+    }
   }
 
   // The definition page overwritten by another page type.

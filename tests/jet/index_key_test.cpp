@@ -133,6 +133,13 @@ TEST(IndexKey, MultiColumnKeysChainTheColumnParts) {
   EXPECT_TRUE(indexLeavesOutRow(true, nulls));
   EXPECT_FALSE(indexLeavesOutRow(false, nulls));
   EXPECT_FALSE(indexLeavesOutRow(true, a)); // one column set is enough to keep the row
+  EXPECT_TRUE(uniqueIndexAllowsRepeat(nulls));
+  EXPECT_FALSE(uniqueIndexAllowsRepeat(a));
+  // What a unique index compares: "Rossi" and "ROSSI " are one key.
+  const IndexKeyColumn text[] = {col(ColumnType::Text)};
+  const Value r1[] = {Value("Rossi")}, r2[] = {Value("ROSSI ")}, r3[] = {Value("Rossì")};
+  EXPECT_EQ(*encodeIndexKey(text, r1), *encodeIndexKey(text, r2));
+  EXPECT_NE(*encodeIndexKey(text, r1), *encodeIndexKey(text, r3));
 }
 
 TEST(IndexKey, BinaryAndGuidKeysComeInEightByteSegments) {

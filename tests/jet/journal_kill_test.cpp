@@ -1,5 +1,6 @@
-// A real process killed at random moments while it commits, over and over: every time, the
-// next open finds exactly one transaction's state, and never loses a commit it reported.
+// A real process killed at random moments while it commits, over and over (and now and then the
+// process mending its journal killed as well): every time, the next open finds exactly one
+// transaction's state, and never loses a commit it reported.
 #include "jet/journal.h"
 #include "journal_test_support.h"
 #include "test_support.h"
@@ -91,6 +92,17 @@ TEST(JournalKill, KilledCommitterLeavesBeforeOrAfterState) {
     while (read(fds[0], &g, sizeof g) == sizeof g)
       reported = g;
     close(fds[0]);
+
+    // Every other round, a process that is mending the journal is killed too.
+    if (round % 2 == 1 && fs::exists(RollbackJournal::pathFor(p.string()))) {
+      pid_t mender = fork();
+      ASSERT_GE(mender, 0);
+      if (mender == 0)
+        _exit(openForWriting(p.string()).isOk() ? 0 : 1);
+      std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+      kill(mender, SIGKILL);
+      waitpid(mender, nullptr, 0);
+    }
 
     auto session = WriteSession::open(p.string());
     ASSERT_TRUE(session.isOk()) << session.status().message();

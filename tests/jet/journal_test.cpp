@@ -168,6 +168,42 @@ TEST(PageTransaction, CrashAfterEveryWriteRecoversToBeforeOrAfter) {
   EXPECT_EQ(tornDatabases, 2 * (kTotalWrites - kJournalWrites) - 1);
 }
 
+// A power cut loses whatever was not flushed: either everything unflushed, or everything but
+// the database's own writes (the disk wrote those first). Recovery still finds the state before,
+// or after once the commit said so.
+TEST(PageTransaction, PowerCutLosingUnflushedChangesRecoversToBeforeOrAfter) {
+  vasktest::TempDir dir;
+  const States s = scenarioStates(dir);
+  fs::path p = dir.file("power.mdb");
+  const std::string dbPath = p.string();
+  for (bool databaseSurvives : {false, true}) {
+    for (int64_t k = 0; k <= kTotalWrites; ++k) {
+      SCOPED_TRACE("writes before the cut: " + std::to_string(k) +
+                   (databaseSurvives ? ", database writes kept" : ", all unflushed lost"));
+      writeDatabase(p, kPages, 1);
+      FaultInjector cut(k, 700);
+      cut.trackUnflushed();
+      Status st;
+      {
+        auto session = WriteSession::open(dbPath, kPage, kLockWait, &cut);
+        ASSERT_TRUE(session.isOk());
+        st = runScenario((*session)->transaction());
+      }
+      cut.powerCut([&](const std::string &path) { return databaseSurvives && path == dbPath; });
+      // The recovery itself cut off at its end: what it flushed must be enough.
+      FaultInjector cutAgain;
+      cutAgain.trackUnflushed();
+      ASSERT_TRUE(openForWriting(dbPath, kPage, kLockWait, &cutAgain).isOk());
+      cutAgain.powerCut([](const std::string &) { return false; });
+      auto reopened = openForWriting(dbPath);
+      ASSERT_TRUE(reopened.isOk()) << reopened.status().message();
+      EXPECT_EQ(st.isOk(), k == kTotalWrites);
+      EXPECT_TRUE(bytesOf(p) == (st.isOk() ? s.after : s.before));
+      EXPECT_FALSE(journalExists(p));
+    }
+  }
+}
+
 // The disk refuses one write (no crash): the commit fails, the database is put back at once and
 // the next transaction works.
 TEST(PageTransaction, FailedWriteRestoresTheDatabaseInProcess) {
@@ -252,8 +288,12 @@ TEST(RollbackJournal, TornRecordEndsTheValidRecords) {
   vasktest::TempDir dir;
   fs::path p = dir.file("torn.mdb");
   writeDatabase(p, 6, 1);
+  fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                         fs::perms::group_write);
   RollbackJournal j(p.string());
   ASSERT_TRUE(j.create(6 * kPage).isOk());
+  // Whoever may write the database may roll its journal back.
+  EXPECT_EQ(fs::status(j.path()).permissions(), fs::status(p).permissions());
   for (uint32_t page : {1u, 2u, 3u})
     ASSERT_TRUE(j.add(page, stampedPage(1, page)).isOk());
   ASSERT_TRUE(j.seal().isOk());

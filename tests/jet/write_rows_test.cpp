@@ -1,8 +1,10 @@
 // Row writes on copies of Access-written files and of the suite-shaped file.
+#include "jet/page_allocator.h"
 #include "jet/usage_map.h"
 #include "write_support.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -107,6 +109,44 @@ TEST(WriteRows, InsertThousandsOfRowsGrowsTheTableAndItsMapsToTheReferenceForm) 
   EXPECT_EQ((*db->table(table))->rowCount, all.size());
   EXPECT_EQ(all[existing.size() + 11999][0], Value("riga 11999 colonna 0"));
   expectSound(path, table);
+}
+
+} // namespace
+
+namespace {
+
+// New pages come first from the pages the database's map on page 1 holds free, then from the
+// end of the file; pages given back return to that map.
+TEST(WriteRows, NewPagesComeFromTheFreePageMapBeforeTheFileGrows) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("access/indexTestV2000.mdb", dir);
+  auto db = writetest::openWritable(path);
+  jet::UsageMapEditor global(db->pager(), &db->pageAllocator(), jet::PageAllocator::kGlobalMapWord,
+                             true);
+  auto free = global.pages();
+  ASSERT_TRUE(free.isOk());
+  ASSERT_EQ(*free, (std::vector<uint32_t>{38, 39, 59})); // inside this file, as Access left them
+  uint32_t pages = db->pager().pageCount();
+  auto def = db->table("Table1");
+  ASSERT_TRUE(db->begin().isOk());
+  std::set<uint32_t> used;
+  for (int i = 0; i < 600; ++i) {
+    std::vector<jet::Value> v((*def)->columns.size());
+    v[0] = jet::Value(int32_t(1000 + i));
+    v[3] = jet::Value(std::string(40, char('a' + i % 26)));
+    auto at = db->insertRow("Table1", v);
+    ASSERT_TRUE(at.isOk()) << at.status().message();
+    used.insert(at->page);
+  }
+  EXPECT_TRUE(used.count(38) && used.count(39) && used.count(59));
+  EXPECT_GT(db->pager().pageCount(), pages);
+  ASSERT_TRUE(db->commit().isOk());
+  EXPECT_EQ(
+      *jet::UsageMapEditor(db->pager(), nullptr, jet::PageAllocator::kGlobalMapWord, true).pages(),
+      std::vector<uint32_t>{});
+  db.reset();
+  writetest::expectSound(path, "Table1");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Statements on the in-memory database: results, copies, writes, constraints and atomicity.
+#include "sql/parser.h"
 #include "sql_test_util.h"
 
 using namespace sqltest;
@@ -233,6 +234,42 @@ TEST_F(Executor, DistinctAndTop) {
   rs = query(db, "SELECT TOP 50 PERCENT * FROM BUONI");
   EXPECT_EQ(rs.rows.size(), 3u);
   EXPECT_EQ(fails(db, "SELECT TOP 0 * FROM BUONI").code(), ErrorCode::Syntax);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Executor, NamesTheJetEngineRefuses) {
+  const char *bad[] = {"CREATE TABLE [a.b] (x LONG)", "CREATE TABLE T (x LONG, [y!] LONG)",
+                       "CREATE TABLE [ spazio] (x LONG)",
+                       "SELECT Numero AS [n`1] INTO Copia FROM BUONI",
+                       "CREATE INDEX [i.1] ON BUONI (Numero)"};
+  for (const char *s : bad) {
+    auto st = fails(db, s);
+    EXPECT_EQ(st.code(), ErrorCode::InvalidName) << s;
+    EXPECT_NE(st.message().find("non è un nome valido"), std::string::npos) << s;
+  }
+  EXPECT_EQ(db.get("Copia"), nullptr);
+  std::string longName(65, 'n');
+  EXPECT_EQ(fails(db, "CREATE TABLE " + longName + " (x LONG)").code(), ErrorCode::InvalidName);
+  EXPECT_EQ(ok(db, "CREATE TABLE [" + std::string(64, 'n') + "] ([Città è] LONG)"), 0);
+}
+
+TEST_F(Executor, LongComputedTextIsCopiedAsMemo) {
+  ok(db, "UPDATE BUONI SET Note = '" + std::string(300, 'x') + "' WHERE Numero = 1");
+  EXPECT_EQ(ok(db, "SELECT Note & '!' AS Lunga, Cliente & '' AS Corta INTO Copia FROM BUONI"), 5);
+  EXPECT_EQ(db.get("Copia")->columns()[0].type, ColumnType::Memo);
+  EXPECT_EQ(db.get("Copia")->columns()[1].type, ColumnType::Text);
+  EXPECT_EQ(db.rows("Copia")[0][0].as<std::string>().size(), 301u);
+}
+
+TEST_F(Executor, WhatAReadOnlyConnectionMustRefuse) {
+  auto w = [](const char *s) { return sql::writes(sql::parseStatement(s).value()); };
+  EXPECT_FALSE(w("SELECT * FROM BUONI"));
+  EXPECT_TRUE(w("SELECT * INTO X FROM BUONI"));
+  EXPECT_TRUE(w("DELETE FROM BUONI"));
+  EXPECT_TRUE(w("DROP TABLE BUONI"));
 }
 
 } // namespace

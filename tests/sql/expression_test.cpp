@@ -82,6 +82,8 @@ TEST_F(Expressions, TextComparesWithoutRegardToCaseButWithAccents) {
   EXPECT_EQ(value("'abc' = 'abc '"), Value(false));
   EXPECT_EQ(value("Testo IN ('x', 'ÀLFA')"), Value(true));
   EXPECT_EQ(value("'m' BETWEEN 'A' AND 'Z'"), Value(true));
+  EXPECT_EQ(value("Lungo BETWEEN 50 AND 40"), Value(true)); // bounds in either order
+  EXPECT_EQ(value("Lungo NOT BETWEEN 43 AND 50"), Value(true));
 }
 
 TEST_F(Expressions, TextAgainstNumbersConvertsOnlyWhereItReadsAsOne) {

@@ -1,0 +1,32 @@
+#include "print/comando_stampa.h"
+
+#include "print/formstampa.h"
+#include "print/messaggio.h"
+#include "print/rapporto.h"
+
+#include <QApplication>
+
+namespace print {
+
+void btnStampa_Click(HostStampa &host) {
+  host.ImpostaPrimaAttivazione(false);
+  host.AbilitaComandi(false);
+  ReportSource *source = host.RecordsetGriglia();
+  if (!source) {
+    host.AbilitaComandi(true);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  jet::Status st = ScriviRapporto(*source, host.TabellaCorrente(), percorsoRapporto());
+  QApplication::restoreOverrideCursor();
+  if (!st.isOk()) {
+    showFailure(st, host.finestra());
+    host.AbilitaComandi(true);
+    return;
+  }
+  if (previewFunction())
+    previewFunction()(host.finestra());
+  host.AbilitaComandi(true);
+}
+
+} // namespace print
