@@ -171,11 +171,12 @@ Status IndexTree::store(uint32_t pageNo, const IndexPage &page) {
   return Status::ok();
 }
 
-Status IndexTree::storeStep(Step &step) {
+Status IndexTree::storeStep(Step &step, size_t prefix) {
   if (!step.own)
     return store(step.pageNo, *step.base);
   IndexPage &page = *step.own;
-  page.prefixLength = static_cast<uint16_t>(pagePrefixLength(page.kind, page.entries));
+  page.prefixLength = static_cast<uint16_t>(
+      prefix != SIZE_MAX ? prefix : pagePrefixLength(page.kind, page.entries));
   JET_TRY(encodeIndexPage(page, buffer_));
   JET_TRY(io_.write(step.pageNo, buffer_));
   step.base = PageHandle(std::move(step.own));
@@ -353,12 +354,13 @@ Status IndexTree::settle(std::vector<Step> &path) {
       --level;
       continue;
     }
-    if (!indexEntriesFit(step.view().kind, step.view().entries)) {
+    const size_t prefix = pagePrefixLength(step.view().kind, step.view().entries);
+    if (!indexEntriesFit(step.view().kind, step.view().entries, prefix)) {
       JET_TRY(splitChild(step, parent));
       --level;
       continue;
     }
-    JET_TRY(storeStep(step));
+    JET_TRY(storeStep(step, prefix));
     if (parent.slot < parent.view().entries.size()) {
       IndexEntry want = parentEntryFor(step.view(), step.pageNo);
       if (!(parent.view().entries[parent.slot] == want)) {

@@ -131,7 +131,8 @@ private:
   Result<PageHandle> loadShared(uint32_t pageNo);
   Result<IndexPage> load(uint32_t pageNo);
   Status store(uint32_t pageNo, const IndexPage &page);
-  Status storeStep(Step &step);
+  // `prefix`: the page's shared prefix where the caller has it already.
+  Status storeStep(Step &step, size_t prefix = SIZE_MAX);
   Status descend(const IndexEntry &target, std::vector<Step> &path);
   Status scanFromEntry(const IndexEntry &target, const Visitor &visit);
   Status settle(std::vector<Step> &path);

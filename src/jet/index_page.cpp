@@ -36,41 +36,34 @@ bool validKind(IndexPageKind kind) {
   return kind == IndexPageKind::Leaf || kind == IndexPageKind::Intermediate;
 }
 
-// Length of the prefix the second entry shares with the first.
-// One entry's stored bytes without building them: its key, then the trailer (row pointer, and
-// the child page on intermediate pages).
-struct EntryView {
-  const Bytes &key;
-  uint8_t trailer[8];
-  size_t trailerLen;
-  EntryView(IndexPageKind kind, const IndexEntry &e) : key(e.key), trailerLen(trailerSize(kind)) {
-    trailer[0] = static_cast<uint8_t>(e.row.page >> 16);
-    trailer[1] = static_cast<uint8_t>(e.row.page >> 8);
-    trailer[2] = static_cast<uint8_t>(e.row.page);
-    trailer[3] = e.row.row;
-    for (int i = 0; i < 4; ++i)
-      trailer[4 + i] = static_cast<uint8_t>(e.child >> (24 - 8 * i));
+// Byte i of an entry as the page stores it: key, row page (3 bytes), row, child (4 bytes).
+uint8_t entryByte(const IndexEntry &e, size_t i) {
+  const size_t k = e.key.size();
+  if (i < k)
+    return e.key[i];
+  switch (i - k) {
+  case 0:
+    return static_cast<uint8_t>(e.row.page >> 16);
+  case 1:
+    return static_cast<uint8_t>(e.row.page >> 8);
+  case 2:
+    return static_cast<uint8_t>(e.row.page);
+  case 3:
+    return e.row.row;
+  default:
+    return static_cast<uint8_t>(e.child >> (8 * (7 - (i - k))));
   }
-  size_t size() const { return key.size() + trailerLen; }
-  uint8_t at(size_t j) const { return j < key.size() ? key[j] : trailer[j - key.size()]; }
-  // Copies bytes [from, size()) to out.
-  void copyFrom(size_t from, uint8_t *out) const {
-    if (from < key.size()) {
-      std::memcpy(out, key.data() + from, key.size() - from);
-      out += key.size() - from;
-      from = key.size();
-    }
-    std::memcpy(out, trailer + (from - key.size()), size() - from);
-  }
-};
+}
 
-size_t commonPrefix(const EntryView &a, const EntryView &b) {
-  const size_t n = std::min(a.size(), b.size());
-  const size_t k = std::min(a.key.size(), b.key.size());
+// How many leading bytes two entries share, up to limit.
+size_t commonPrefix(const IndexEntry &a, const IndexEntry &b, size_t limit) {
   size_t i = 0;
-  while (i < k && a.key[i] == b.key[i])
+  const size_t keys = std::min({a.key.size(), b.key.size(), limit});
+  while (i < keys && a.key[i] == b.key[i])
     ++i;
-  while (i < n && i >= k && a.at(i) == b.at(i))
+  if (i < keys)
+    return i;
+  while (i < limit && entryByte(a, i) == entryByte(b, i))
     ++i;
   return i;
 }
@@ -88,15 +81,15 @@ Status checkEntries(const IndexPage &page, size_t &used) {
   const size_t prefix = page.prefixLength;
   used = 0;
   if (!page.entries.empty()) {
-    const EntryView first(page.kind, page.entries.front());
-    if (prefix > first.size())
+    const IndexEntry &first = page.entries.front();
+    if (prefix > indexEntrySize(page.kind, first))
       return cannotWrite("prefisso comune più lungo della prima voce");
-    used = first.size();
+    used = indexEntrySize(page.kind, first);
     for (size_t i = 1; i < page.entries.size(); ++i) {
-      const EntryView e(page.kind, page.entries[i]);
-      if (e.size() <= prefix || (prefix > 0 && commonPrefix(first, e) < prefix))
+      const size_t n = indexEntrySize(page.kind, page.entries[i]);
+      if (n <= prefix || commonPrefix(first, page.entries[i], prefix) < prefix)
         return cannotWrite("prefisso comune non condiviso da tutte le voci");
-      used += e.size() - prefix;
+      used += n - prefix;
     }
   }
   if (used > kIndexEntrySpace)
@@ -127,12 +120,11 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry) {
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
   if (entries.size() < 2)
     return 0;
-  const EntryView first(kind, entries.front());
   // Up to the row's page number at most: the row number always differs.
   size_t len = entries.front().key.size() + 3;
   for (size_t i = 1; i < entries.size() && len > 0; ++i) {
     len = std::min(len, entries[i].key.size() + 3);
-    len = std::min(len, commonPrefix(first, EntryView(kind, entries[i])));
+    len = commonPrefix(entries.front(), entries[i], len);
   }
   return len;
 }
@@ -158,8 +150,7 @@ bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries, si
 }
 
 bool indexEntriesFit(IndexPageKind kind, std::span<const IndexEntry> entries) {
-  return indexEntriesFit(kind, entries, 0) ||
-         indexEntriesFit(kind, entries, sharedPrefixLength(kind, entries));
+  return indexEntriesFit(kind, entries, sharedPrefixLength(kind, entries));
 }
 
 std::strong_ordering compareIndexEntries(const IndexEntry &a, const IndexEntry &b) {
@@ -207,18 +198,16 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
 
   const size_t trailer = trailerSize(page.kind);
   const uint8_t *data = p + kIndexEntriesOffset;
-  Bytes first;
+  Bytes first, full; // full: the entry being read, prefix restored
   size_t start = 0;
   page.entries.reserve(ends.size());
   for (size_t e : ends) {
-    Bytes full;
     if (page.entries.empty()) {
       full.assign(data + start, data + e);
       if (page.prefixLength > full.size())
         return corrupt("prefisso comune più lungo della prima voce");
       first = full;
     } else {
-      full.reserve(page.prefixLength + (e - start));
       full.assign(first.begin(), first.begin() + page.prefixLength);
       full.insert(full.end(), data + start, data + e);
     }
@@ -258,13 +247,20 @@ Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   putLe16(p + 24, page.prefixLength);
   p[26] = page.unknownByte26;
 
+  uint8_t *data = p + kIndexEntriesOffset;
   size_t pos = 0;
   for (size_t i = 0; i < page.entries.size(); ++i) {
-    const EntryView e(page.kind, page.entries[i]);
+    const IndexEntry &e = page.entries[i];
     const size_t skip = i == 0 ? 0 : page.prefixLength;
-    const size_t n = e.size() - skip;
-    e.copyFrom(skip, p + kIndexEntriesOffset + pos);
-    pos += n;
+    const size_t n = indexEntrySize(page.kind, e);
+    size_t at = skip;
+    if (at < e.key.size()) {
+      std::memcpy(data + pos, e.key.data() + at, e.key.size() - at);
+      pos += e.key.size() - at;
+      at = e.key.size();
+    }
+    for (; at < n; ++at)
+      data[pos++] = entryByte(e, at);
     p[kIndexEntryMaskOffset + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
   }
   return Status::ok();

@@ -89,13 +89,20 @@ TEST(WriteTransactions, SavepointsUndoOnlyWhatCameAfterThem) {
 class Refusing : public jet::IndexMaintainer {
 public:
   int calls = 0;
-  jet::Status rowInserted(jet::WriteContext &, const jet::TableDef &t, const jet::RowLocation &,
-                          std::span<const Value> values) override {
-    return verdict(t, values);
+  // Past the verdict, the indexes are kept as the database keeps them.
+  jet::Status rowInserted(jet::WriteContext &ctx, const jet::TableDef &t,
+                          const jet::RowLocation &at, std::span<const Value> values) override {
+    JET_TRY(verdict(t, values));
+    return jet::btreeIndexMaintenance().rowInserted(ctx, t, at, values);
   }
-  jet::Status rowUpdated(jet::WriteContext &, const jet::TableDef &t, const jet::RowLocation &,
-                         std::span<const Value>, std::span<const Value> values) override {
-    return verdict(t, values);
+  jet::Status rowUpdated(jet::WriteContext &ctx, const jet::TableDef &t, const jet::RowLocation &at,
+                         std::span<const Value> old, std::span<const Value> values) override {
+    JET_TRY(verdict(t, values));
+    return jet::btreeIndexMaintenance().rowUpdated(ctx, t, at, old, values);
+  }
+  jet::Status rowDeleted(jet::WriteContext &ctx, const jet::TableDef &t, const jet::RowLocation &at,
+                         std::span<const Value> old) override {
+    return jet::btreeIndexMaintenance().rowDeleted(ctx, t, at, old);
   }
   jet::Status verdict(const jet::TableDef &t, std::span<const Value> values) {
     ++calls;

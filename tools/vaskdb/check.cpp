@@ -12,9 +12,8 @@ int runCheck(const Args &args) {
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());
-  // The indexes are checked by the database's index maintainer (IndexMaintainer::checkTable);
-  // the B-tree maintainer is installed here with (*db)->setIndexMaintainer(...). Until then the
-  // default checks nothing.
+  // The indexes are checked by the database's index maintainer (IndexMaintainer::checkTable),
+  // the B-tree maintainer unless another is installed.
   std::vector<std::string> findings;
   jet::Status st = jet::checkDatabase(**db, findings);
   for (const auto &f : findings)
