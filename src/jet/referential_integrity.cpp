@@ -286,9 +286,15 @@ Status ReferentialIntegrity::handleChildren(WriteContext &ctx, const Relationshi
   return Status::ok();
 }
 
+void ReferentialIntegrity::noteWrite(const TableDef &table) {
+  if (equalsNoCase(table.name, kRelationshipsTableName))
+    invalidate();
+}
+
 Status ReferentialIntegrity::rowInserted(WriteContext &ctx, const TableDef &table,
                                          const RowLocation &at, std::span<const Value> values) {
   JET_TRY(inner_->rowInserted(ctx, table, at, values));
+  noteWrite(table);
   auto rels = relationships(ctx.pager);
   if (!rels)
     return rels.status();
@@ -302,6 +308,7 @@ Status ReferentialIntegrity::rowUpdated(WriteContext &ctx, const TableDef &table
                                         const RowLocation &at, std::span<const Value> oldValues,
                                         std::span<const Value> newValues) {
   JET_TRY(inner_->rowUpdated(ctx, table, at, oldValues, newValues));
+  noteWrite(table);
   auto rels = relationships(ctx.pager);
   if (!rels)
     return rels.status();
@@ -328,6 +335,7 @@ Status ReferentialIntegrity::rowUpdated(WriteContext &ctx, const TableDef &table
 Status ReferentialIntegrity::rowDeleted(WriteContext &ctx, const TableDef &table,
                                         const RowLocation &at, std::span<const Value> oldValues) {
   JET_TRY(inner_->rowDeleted(ctx, table, at, oldValues));
+  noteWrite(table);
   auto rels = relationships(ctx.pager);
   if (!rels)
     return rels.status();

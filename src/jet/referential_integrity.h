@@ -52,6 +52,8 @@ public:
   Status checkRelationships(Pager &pager, std::vector<std::string> &findings);
 
 private:
+  // A write to MSysRelationships: read them again.
+  void noteWrite(const TableDef &table);
   struct Side {
     std::shared_ptr<const TableDef> def;
     std::vector<size_t> columns; // positions in def->columns, in relationship order

@@ -14,7 +14,6 @@ bool Relationship::involves(std::string_view table) const {
 }
 
 namespace {
-const char kRelationshipsTable[] = "MSysRelationships";
 
 std::string textOf(const Value &v) {
   if (auto s = v.getIf<std::string>())
@@ -35,7 +34,7 @@ int64_t numberOf(const Value &v) {
 
 Result<std::vector<Relationship>> readRelationships(Pager &pager, const Catalog &catalog) {
   std::vector<Relationship> out;
-  const CatalogEntry *entry = catalog.findTable(kRelationshipsTable);
+  const CatalogEntry *entry = catalog.findTable(kRelationshipsTableName);
   if (!entry)
     return out;
   auto def = readTableDef(pager, entry->tableDefPage(), entry->name);

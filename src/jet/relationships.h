@@ -15,6 +15,8 @@ namespace jet {
 
 class Catalog;
 
+inline constexpr char kRelationshipsTableName[] = "MSysRelationships";
+
 struct Relationship {
   // grbit bits of MSysRelationships.
   static constexpr uint32_t kOneToOne = 0x00000001u;

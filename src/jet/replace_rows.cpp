@@ -126,6 +126,7 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
     size_t source;
     std::vector<Value> values;
     int existing = -1; // matched target row
+    bool coerced = false;
   };
   std::vector<Plan> plans;
   plans.reserve(source.rows.size());
@@ -140,15 +141,17 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
     if (src.size() != source.columns.size())
       return Status(ErrorCode::InvalidArgument,
                     "Riga " + std::to_string(i + 1) + " della copia: numero di campi errato.");
-    Plan p{i, std::vector<Value>(t.columns.size()), -1};
+    Plan p{i, std::vector<Value>(t.columns.size()), -1, false};
     for (size_t c = 0; c < src.size(); ++c)
       p.values[into[c]] = src[c];
     {
       // Values as the columns take them, so that 5 and 5.0 match; a row that does not convert
       // is matched as given and refused below with the column's own message.
       std::vector<Value> probe = p.values;
-      if (coercer.coerce(probe))
+      if (coercer.coerce(probe)) {
         p.values = std::move(probe);
+        p.coerced = true;
+      }
     }
     auto k = match.key(p.values);
     if (!k)
@@ -203,6 +206,15 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
     if (p.existing < 0)
       continue;
     Existing &e = existing[p.existing];
+    if (p.coerced) {
+      bool same = true;
+      for (size_t c = 0; c < t.columns.size() && same; ++c)
+        same = !supplied[c] || p.values[c] == e.values[c];
+      if (same) {
+        ++counts.unchanged;
+        continue;
+      }
+    }
     std::vector<Value> values = e.values;
     for (size_t c = 0; c < t.columns.size(); ++c)
       if (supplied[c])

@@ -175,6 +175,64 @@ TEST(RelEnforce, ChildNeedsItsParentUnlessNotEnforced) {
   expectSound(path, {"FATTURE", "SCADENZE", "MOVIMENTI", "PRODOTTI"});
 }
 
+// The relationship's grbit in MSysRelationships of the copy set to `flags`.
+void setFlags(jet::Database &db, const std::string &name, int32_t flags) {
+  auto def = *db.table("MSysRelationships");
+  const size_t grbit = def->findColumn("grbit") - def->columns.data();
+  const size_t szName = def->findColumn("szRelationship") - def->columns.data();
+  auto at = writetest::locations(db, "MSysRelationships");
+  auto rows = writetest::rows(db, "MSysRelationships");
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i][szName].as<std::string>() == name) {
+      rows[i][grbit] = Value(flags);
+      ASSERT_TRUE(db.updateRow("MSysRelationships", at[i], rows[i]).isOk());
+    }
+}
+
+TEST(RelEnforce, SetToNullAndRefusalWithoutCascade) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  int32_t linked = -1, dueOnly = -1;
+  size_t dueOfIt = 0;
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    setFlags(*db, "FATTURESCADENZE", jet::Relationship::kCascadeNull);
+    setFlags(*db, "FATTUREBUONIFATTURA", 0);
+    auto buoni = values(*db, "BUONIFATTURA", kBuoniFattura);
+    for (int32_t id : values(*db, "SCADENZE", kScadenzeFattura)) {
+      if (id <= 0)
+        continue;
+      if (buoni.count(id) && linked < 0)
+        linked = id;
+      else if (dueOnly < 0)
+        dueOnly = id;
+    }
+    ASSERT_GT(linked, 0);
+    ASSERT_GT(dueOnly, 0);
+    // Children can always go: the second invoice loses its voucher links.
+    for (auto at : writetest::locations(*db, "BUONIFATTURA"))
+      if (idOf(*db->readRow("BUONIFATTURA", at), kBuoniFattura) == dueOnly)
+        ASSERT_TRUE(db->deleteRow("BUONIFATTURA", at).isOk());
+    dueOfIt = count(*db, "SCADENZE", kScadenzeFattura, dueOnly);
+    const size_t nullBefore = count(*db, "SCADENZE", kScadenzeFattura, -1);
+    // Voucher links no longer cascade: the invoice stays, and so do its due dates.
+    const size_t dueOfLinked = count(*db, "SCADENZE", kScadenzeFattura, linked);
+    auto st = db->deleteRow("FATTURE", find(*db, "FATTURE", linked));
+    EXPECT_EQ(st.code(), ErrorCode::RelationshipChildren);
+    EXPECT_NE(st.message().find("'FATTUREBUONIFATTURA'"), std::string::npos) << st.message();
+    EXPECT_EQ(count(*db, "SCADENZE", kScadenzeFattura, linked), dueOfLinked);
+    EXPECT_EQ(count(*db, "FATTURE", 0, linked), 1u);
+    // Due dates are set to Null with their invoice gone.
+    ASSERT_TRUE(db->deleteRow("FATTURE", find(*db, "FATTURE", dueOnly)).isOk());
+    EXPECT_EQ(count(*db, "SCADENZE", kScadenzeFattura, dueOnly), 0u);
+    EXPECT_EQ(count(*db, "SCADENZE", kScadenzeFattura, -1), nullBefore + dueOfIt);
+  }
+  EXPECT_GT(dueOfIt, 0u);
+  expectSound(path, {"FATTURE", "SCADENZE", "BUONIFATTURA"});
+}
+
 TEST(RelEnforce, YearEndResetInItsOrder) {
   VASK_REQUIRE_FIXTURES();
   vasktest::TempDir dir;
