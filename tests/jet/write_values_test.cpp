@@ -262,7 +262,8 @@ TEST(WriteValues, ARequiredColumnRefusesNullAsItsDesignPropertySays) {
   EXPECT_TRUE((*def)->findColumn("c_user_login")->required);
   std::vector<jet::Value> v((*def)->columns.size());
   for (size_t i = 0; i < v.size(); ++i)
-    v[i] = (*def)->columns[i].isText() ? jet::Value("x") : jet::Value(int32_t(1));
+    v[i] = (*def)->columns[i].isText() ? jet::Value("x")
+                                       : jet::Value(int32_t(987654)); // a key not yet used
   auto missing = v;
   missing[(*def)->findColumn("c_user_session")->index] = jet::Value();
   jet::Status st = db->insertRow("users", missing).status();
