@@ -136,8 +136,8 @@ jet::IndexSpec toIndexSpec(const sql::IndexDef &d) {
 } // namespace
 
 jet::Status EngineStorage::createTable(const sql::TableDef &def) {
-  jet::TableSpec spec;
-  spec.name = def.name;
+  jet::TableSpec tableSpec;
+  tableSpec.name = def.name;
   for (const auto &c : def.columns) {
     jet::ColumnSpec s;
     s.name = c.name;
@@ -147,12 +147,12 @@ jet::Status EngineStorage::createTable(const sql::TableDef &def) {
     s.scale = c.scale;
     s.autoNumber = c.autoNumber;
     s.required = c.required;
-    spec.columns.push_back(s);
+    tableSpec.columns.push_back(s);
   }
   for (const auto &x : def.indexes)
-    spec.indexes.push_back(toIndexSpec(x));
+    tableSpec.indexes.push_back(toIndexSpec(x));
   tables_.erase(lower(def.name));
-  return jet::createTable(db_, spec);
+  return jet::createTable(db_, tableSpec);
 }
 jet::Status EngineStorage::dropTable(std::string_view name) {
   tables_.erase(lower(name));

@@ -702,26 +702,26 @@ Bytes headerPage(DateTime created) {
 } // namespace
 
 DatabaseBuilder::DatabaseBuilder(DateTime created) : created_(created) {
-  for (auto &spec : systemSpecs()) {
-    auto plan = planTable(spec);
-    Table t{spec, std::move(*plan), {}};
+  for (auto &tableSpec : systemSpecs()) {
+    auto plan = planTable(tableSpec);
+    Table t{tableSpec, std::move(*plan), {}};
     finishSystemPlan(t.plan);
     tables_.push_back(std::move(t));
   }
 }
 
-Status DatabaseBuilder::addTable(const TableSpec &spec, std::vector<std::vector<Value>> rows) {
+Status DatabaseBuilder::addTable(const TableSpec &tableSpec, std::vector<std::vector<Value>> rows) {
   for (const auto &t : tables_)
-    if (equalsNoCase(t.spec.name, spec.name))
-      return {ErrorCode::TableExists, "La tabella '" + spec.name + "' esiste già."};
-  auto plan = planTable(spec);
+    if (equalsNoCase(t.tableSpec.name, tableSpec.name))
+      return {ErrorCode::TableExists, "La tabella '" + tableSpec.name + "' esiste già."};
+  auto plan = planTable(tableSpec);
   if (!plan)
     return plan.status();
   for (auto &r : rows)
     if (r.size() != plan->def.columns.size())
       return {ErrorCode::ValueCountMismatch,
-              "Numero di valori diverso dal numero dei campi della tabella '" + spec.name + "'."};
-  tables_.push_back({spec, std::move(*plan), std::move(rows)});
+              "Numero di valori diverso dal numero dei campi della tabella '" + tableSpec.name + "'."};
+  tables_.push_back({tableSpec, std::move(*plan), std::move(rows)});
   return Status::ok();
 }
 
@@ -806,8 +806,8 @@ Result<Bytes> DatabaseBuilder::build() {
                                           ace(kRelationshipsId, sids::kAdmins, 1048575, true)};
   for (size_t i = 0; i < tables_.size(); ++i) {
     const Table &t = tables_[i];
-    bool sys = t.spec.system;
-    objects.push_back(object(t.plan.def.page, kTablesId, t.spec.name, 1,
+    bool sys = t.tableSpec.system;
+    objects.push_back(object(t.plan.def.page, kTablesId, t.tableSpec.name, 1,
                              sys ? sids::kEngine : sids::kAdmin, sys ? kSystemObjectFlags : 0));
     if (!sys)
       for (const Bytes *sid : {&sids::kUsers, &sids::kAdmin, &sids::kAdmins})

@@ -28,7 +28,7 @@ public:
   explicit DatabaseBuilder(DateTime created);
 
   // Rows in table column order; autonumber columns left Null get the next counter value.
-  Status addTable(const TableSpec &spec, std::vector<std::vector<Value>> rows);
+  Status addTable(const TableSpec &tableSpec, std::vector<std::vector<Value>> rows);
 
   // The file's bytes.
   Result<Bytes> build();
@@ -37,7 +37,7 @@ public:
 
 private:
   struct Table {
-    TableSpec spec;
+    TableSpec tableSpec;
     PlannedTable plan;
     std::vector<std::vector<Value>> rows;
   };

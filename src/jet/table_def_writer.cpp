@@ -92,30 +92,30 @@ Status checkObjectName(const std::string &name, const char *what) {
   return Status::ok();
 }
 
-Result<PlannedTable> planTable(const TableSpec &spec) {
-  JET_TRY(checkObjectName(spec.name, "della tabella"));
-  if (spec.columns.empty())
+Result<PlannedTable> planTable(const TableSpec &tableSpec) {
+  JET_TRY(checkObjectName(tableSpec.name, "della tabella"));
+  if (tableSpec.columns.empty())
     return Status(ErrorCode::InvalidArgument,
-                  "La tabella '" + spec.name + "' deve avere almeno un campo.");
-  if (spec.columns.size() > kMaxColumns)
+                  "La tabella '" + tableSpec.name + "' deve avere almeno un campo.");
+  if (tableSpec.columns.size() > kMaxColumns)
     return Status(ErrorCode::InvalidArgument,
-                  "Troppi campi nella tabella '" + spec.name + "' (al massimo 255).");
-  if (spec.indexes.size() > kMaxIndexes)
+                  "Troppi campi nella tabella '" + tableSpec.name + "' (al massimo 255).");
+  if (tableSpec.indexes.size() > kMaxIndexes)
     return Status(ErrorCode::InvalidArgument,
-                  "Troppi indici nella tabella '" + spec.name + "' (al massimo 32).");
+                  "Troppi indici nella tabella '" + tableSpec.name + "' (al massimo 32).");
   PlannedTable out;
   TableDef &d = out.def;
-  d.name = spec.name;
-  d.tableType = spec.system ? TableDef::kSystemTable : TableDef::kUserTable;
+  d.name = tableSpec.name;
+  d.tableType = tableSpec.system ? TableDef::kSystemTable : TableDef::kUserTable;
   uint16_t fixedOffset = 0, varCount = 0;
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    const ColumnSpec &c = spec.columns[i];
+  for (size_t i = 0; i < tableSpec.columns.size(); ++i) {
+    const ColumnSpec &c = tableSpec.columns[i];
     JET_TRY(checkObjectName(c.name, "del campo"));
     for (size_t k = 0; k < i; ++k)
-      if (equalsNoCase(spec.columns[k].name, c.name))
+      if (equalsNoCase(tableSpec.columns[k].name, c.name))
         return Status(ErrorCode::DuplicateField, "Il campo '" + c.name +
                                                      "' compare più volte nella tabella '" +
-                                                     spec.name + "'.");
+                                                     tableSpec.name + "'.");
     if (!isKnownColumnType(static_cast<uint8_t>(c.type)))
       return Status(ErrorCode::InvalidArgument, "Tipo non valido per il campo '" + c.name + "'.");
     if (c.type == ColumnType::Text && c.size > 255)
@@ -137,12 +137,12 @@ Result<PlannedTable> planTable(const TableSpec &spec) {
     col.name = c.name;
     col.type = c.type;
     col.number = static_cast<uint16_t>(i);
-    col.index = spec.system ? 0 : static_cast<uint16_t>(i);
+    col.index = tableSpec.system ? 0 : static_cast<uint16_t>(i);
     col.length = storedLength(c);
     bool variable = isVariable(c.type);
     col.flags =
         static_cast<uint8_t>(ColumnDef::kUpdatableFlag | (variable ? 0 : ColumnDef::kFixedFlag));
-    if (spec.system)
+    if (tableSpec.system)
       col.flags |= kSystemColumnFlag;
     if (c.autoNumber)
       col.flags |=
@@ -171,16 +171,16 @@ Result<PlannedTable> planTable(const TableSpec &spec) {
   d.varColumnCount = varCount;
 
   bool havePrimary = false;
-  for (size_t i = 0; i < spec.indexes.size(); ++i) {
-    const IndexSpec &x = spec.indexes[i];
+  for (size_t i = 0; i < tableSpec.indexes.size(); ++i) {
+    const IndexSpec &x = tableSpec.indexes[i];
     JET_TRY(checkObjectName(x.name, "dell'indice"));
     for (size_t k = 0; k < i; ++k)
-      if (equalsNoCase(spec.indexes[k].name, x.name))
+      if (equalsNoCase(tableSpec.indexes[k].name, x.name))
         return Status(ErrorCode::InvalidName,
-                      "L'indice '" + x.name + "' esiste già nella tabella '" + spec.name + "'.");
+                      "L'indice '" + x.name + "' esiste già nella tabella '" + tableSpec.name + "'.");
     if (x.primaryKey && havePrimary)
       return Status(ErrorCode::InvalidArgument,
-                    "La tabella '" + spec.name + "' può avere una sola chiave primaria.");
+                    "La tabella '" + tableSpec.name + "' può avere una sola chiave primaria.");
     havePrimary = havePrimary || x.primaryKey;
     if (x.columns.empty() || x.columns.size() > kMaxIndexColumns)
       return Status(ErrorCode::InvalidArgument,

@@ -64,7 +64,7 @@ Status checkObjectName(const std::string &name, const char *what);
 
 // Columns numbered in order, variable ones given their slots, fixed ones their offsets; index
 // columns resolved; duplicate names, unknown index columns, bad sizes refused.
-Result<PlannedTable> planTable(const TableSpec &spec);
+Result<PlannedTable> planTable(const TableSpec &tableSpec);
 
 // The definition's bytes (without page split), terminator included.
 Bytes encodeTableDef(const TableDef &def, const std::vector<LongValueMap> &longMaps);

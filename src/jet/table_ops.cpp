@@ -237,16 +237,16 @@ Status catalogueTable(Database &db, const std::string &name, uint32_t id) {
   return Status::ok();
 }
 
-Status createTableIn(Database &db, const TableSpec &spec, PlannedTable *out = nullptr) {
-  JET_TRY(checkObjectName(spec.name, "della tabella"));
-  JET_TRY(nameInUse(db, spec.name));
-  auto plan = planTable(spec);
+Status createTableIn(Database &db, const TableSpec &tableSpec, PlannedTable *out = nullptr) {
+  JET_TRY(checkObjectName(tableSpec.name, "della tabella"));
+  JET_TRY(nameInUse(db, tableSpec.name));
+  auto plan = planTable(tableSpec);
   if (!plan)
     return plan.status();
   auto id = layOutTable(db, *plan);
   if (!id)
     return id.status();
-  JET_TRY(catalogueTable(db, spec.name, *id));
+  JET_TRY(catalogueTable(db, tableSpec.name, *id));
   if (out)
     *out = std::move(*plan);
   return Status::ok();
@@ -424,8 +424,8 @@ Status mapPages(Database &db, uint32_t mapWord, std::set<uint32_t> &out) {
 
 } // namespace
 
-Status createTable(Database &db, const TableSpec &spec) {
-  return schemaStatement(db, [&] { return createTableIn(db, spec); });
+Status createTable(Database &db, const TableSpec &tableSpec) {
+  return schemaStatement(db, [&] { return createTableIn(db, tableSpec); });
 }
 
 Status copyTable(Database &db, std::string_view source, const std::string &target) {
@@ -434,8 +434,8 @@ Status copyTable(Database &db, std::string_view source, const std::string &targe
     if (!src)
       return src.status();
     std::shared_ptr<const TableDef> from = *src;
-    TableSpec spec;
-    spec.name = target;
+    TableSpec tableSpec;
+    tableSpec.name = target;
     for (const auto &c : from->columns) {
       ColumnSpec s;
       s.name = c.name;
@@ -447,10 +447,10 @@ Status copyTable(Database &db, std::string_view source, const std::string &targe
       s.precision = c.precision;
       s.scale = c.scale;
       s.compressedUnicode = c.compressedUnicode();
-      spec.columns.push_back(s);
+      tableSpec.columns.push_back(s);
     }
     PlannedTable plan;
-    JET_TRY(createTableIn(db, spec, &plan));
+    JET_TRY(createTableIn(db, tableSpec, &plan));
     JET_TRY(db.reloadCatalog());
     auto made = db.table(target);
     if (!made)

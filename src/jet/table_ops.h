@@ -14,7 +14,7 @@
 
 namespace jet {
 
-Status createTable(Database &db, const TableSpec &spec);
+Status createTable(Database &db, const TableSpec &tableSpec);
 // A new table with the source's columns (names, types, sizes, order) and none of its keys,
 // indexes, autonumbers or required flags; every row in the source's order.
 Status copyTable(Database &db, std::string_view source, const std::string &target);

@@ -89,18 +89,18 @@ TEST(TableDefWriter, EveryFixtureDefinitionEncodesToItsOwnBytes) {
 }
 
 TEST(TableDefWriter, PlansColumnsAsAccessNumbersThem) {
-  TableSpec spec;
-  spec.name = "Prova";
-  spec.columns = {{"ID", ColumnType::Long, 0, 18, 0, true},
+  TableSpec tableSpec;
+  tableSpec.name = "Prova";
+  tableSpec.columns = {{"ID", ColumnType::Long, 0, 18, 0, true},
                   {"Nome", ColumnType::Text, 40},
                   {"Attivo", ColumnType::Boolean},
                   {"Importo", ColumnType::Currency},
                   {"Note", ColumnType::Memo},
                   {"Prezzo", ColumnType::Numeric, 0, 10, 3},
                   {"Foto", ColumnType::Ole}};
-  spec.indexes = {{"PrimaryKey", {{"ID", true}}, true},
+  tableSpec.indexes = {{"PrimaryKey", {{"ID", true}}, true},
                   {"Nome", {{"Nome", true}, {"Prezzo", false}}, false, false, true}};
-  auto plan = planTable(spec);
+  auto plan = planTable(tableSpec);
   ASSERT_TRUE(plan) << plan.status().message();
   const TableDef &d = plan->def;
   EXPECT_EQ(d.varColumnCount, 3);

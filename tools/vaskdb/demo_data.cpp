@@ -129,7 +129,7 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
   Gen g(seed);
   const int year = 2005;
   jet::DatabaseBuilder b(jet::toDateTime({2005, 1, 3, 8, 30, 0}));
-  auto add = [&](const TableSpec &spec, std::vector<Row> data) { return b.addTable(spec, data); };
+  auto add = [&](const TableSpec &tableSpec, std::vector<Row> data) { return b.addTable(tableSpec, data); };
   auto share = [&](uint32_t percent) { return std::max<uint32_t>(1, rows * percent / 100); };
 
   // Voci: the fiscal year.
@@ -349,12 +349,12 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                  {primaryKey(), plain("IDFattura", "IDFattura"), plain("Data", "Data")}},
                 std::move(data)));
   }
-  auto fill = [&](const TableSpec &spec, uint32_t n, auto third) -> jet::Status {
+  auto fill = [&](const TableSpec &tableSpec, uint32_t n, auto third) -> jet::Status {
     std::vector<Row> data;
     data.reserve(n);
     for (uint32_t i = 1; i <= n; ++i)
       data.push_back({Value(), g.date(year), third(i), Value(g.money(-500, 2500))});
-    return add(spec, std::move(data));
+    return add(tableSpec, std::move(data));
   };
   auto text = [&](const char *const *list, size_t count) {
     return [&g, list, count](uint32_t i) {
