@@ -82,7 +82,7 @@ Result<std::unique_ptr<Database>> Database::finishOpen(std::unique_ptr<Database>
                       "' è codificato: può essere letto ma non modificato da questo programma.");
   if (db->session_) {
     db->pager_ = std::make_unique<Pager>(file, &db->session_->transaction(), cachePages,
-                                          header->databaseKey);
+                                         header->databaseKey);
     db->committed_ = std::make_unique<Pager>(file, nullptr, cachePages, header->databaseKey);
   } else {
     db->pager_ = std::make_unique<Pager>(file, nullptr, cachePages, header->databaseKey);
@@ -168,7 +168,13 @@ Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache
       PageRef hold;
       auto img = pager.peek(it->second->page, hold);
       if (img) {
-        auto copy = std::make_shared<TableDef>(*it->second);
+        // Only the counters moved (every row write moves them): a definition nobody else holds
+        // takes them in place rather than being copied whole.
+        std::shared_ptr<TableDef> copy;
+        if (it->second.use_count() == 1)
+          copy = std::const_pointer_cast<TableDef>(it->second);
+        else
+          copy = std::make_shared<TableDef>(*it->second);
         std::memcpy(copy->raw.data() + kTableDefRowCountOffset, *img + kTableDefRowCountOffset, 8);
         copy->rowCount = le32(*img + kTableDefRowCountOffset);
         copy->lastAutoNumber = le32(*img + kTableDefAutoNumberOffset);
@@ -246,11 +252,13 @@ Status Database::begin() {
 Status Database::commit() {
   if (!inTransaction())
     return noTransaction();
+  JET_TRY(settleIndexes());
   PageTransaction &tx = session_->transaction();
   std::vector<uint32_t> touched = tx.changedPageNumbers();
   Status st = tx.commit();
   if (!st && tx.active())
     return st; // readers in flight: nothing written, still open
+  deferred_->forget();
   pager_->dropCached(touched);
   pager_->refreshSize();
   committed_->dropCached(touched);
@@ -264,14 +272,35 @@ Status Database::rollback() {
   PageTransaction &tx = session_->transaction();
   std::vector<uint32_t> touched = tx.changedPageNumbers();
   tx.rollback();
+  deferred_->forget();
   pager_->dropCached(touched);
   return Status::ok();
+}
+
+Status Database::settleIndexes() {
+  if (!inTransaction() || !deferred_->holdsChanges())
+    return Status::ok();
+  PageTransaction &tx = session_->transaction();
+  const size_t sp = tx.savepoint();
+  deferred_->pushMark(sp);
+  WriteContext ctx{*pager_, *allocator_};
+  Status st = deferred_->settleAll(ctx);
+  if (!st) {
+    (void)tx.rollbackTo(sp);
+    deferred_->undoTo(sp);
+    afterUndo();
+    return st;
+  }
+  deferred_->popMarks(sp);
+  return tx.release(sp);
 }
 
 Result<size_t> Database::savepoint() {
   if (!inTransaction())
     return noTransaction();
-  return session_->transaction().savepoint();
+  const size_t id = session_->transaction().savepoint();
+  deferred_->pushMark(id);
+  return id;
 }
 
 void Database::afterUndo() {
@@ -284,6 +313,8 @@ Status Database::rollbackTo(size_t id) {
   if (!inTransaction())
     return noTransaction();
   Status st = session_->transaction().rollbackTo(id);
+  if (st)
+    deferred_->undoTo(id);
   afterUndo();
   return st;
 }
@@ -291,7 +322,9 @@ Status Database::rollbackTo(size_t id) {
 Status Database::release(size_t id) {
   if (!inTransaction())
     return noTransaction();
-  return session_->transaction().release(id);
+  JET_TRY(session_->transaction().release(id));
+  deferred_->popMarks(id);
+  return Status::ok();
 }
 
 template <typename F> Status Database::statement(F &&op) {
@@ -302,15 +335,18 @@ template <typename F> Status Database::statement(F &&op) {
     JET_TRY(begin());
   PageTransaction &tx = session_->transaction();
   size_t sp = tx.savepoint();
+  deferred_->pushMark(sp);
   Status st = op();
   if (!st) {
     (void)tx.rollbackTo(sp);
+    deferred_->undoTo(sp);
     afterUndo();
     if (own)
       (void)rollback();
     return st;
   }
   JET_TRY(tx.release(sp));
+  deferred_->popMarks(sp);
   if (!own)
     return Status::ok();
   st = commit();
@@ -324,11 +360,13 @@ ReferentialIntegrity &Database::rowHook() {
     integrity_ = std::make_unique<ReferentialIntegrity>(
         catalog_, [this](std::string_view name) { return table(name); });
   integrity_->setInner(indexes_);
-  integrity_->setUseIndexes(indexes_ == &btreeIndexMaintenance());
+  integrity_->setUseIndexes(indexes_ == &btreeIndexMaintenance() || indexes_ == deferred_.get());
   return *integrity_;
 }
 
 void Database::setIndexMaintainer(IndexMaintainer *maintainer) {
+  // Changes held back are still applied at the latest by the commit.
+  (void)settleIndexes();
   indexes_ = maintainer ? maintainer : &noIndexMaintenance();
 }
 

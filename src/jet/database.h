@@ -15,6 +15,7 @@
 #include "jet/file.h"
 #include "jet/header.h"
 #include "jet/index_btree_maintainer.h"
+#include "jet/index_deferred.h"
 #include "jet/index_maintenance.h"
 #include "jet/journal.h"
 #include "jet/page_allocator.h"
@@ -93,8 +94,13 @@ public:
   // A row's values as the open transaction sees it.
   Result<std::vector<Value>> readRow(std::string_view table, RowLocation at);
 
-  // Every insert, update and delete calls it; the default keeps no index. Not owned.
+  // Every insert, update and delete calls it. Not owned; null keeps no index. The default is
+  // the database's own, which applies index changes in batches (index_deferred.h).
   void setIndexMaintainer(IndexMaintainer *maintainer);
+  // Applies the index changes held back so far to the trees (inside the open transaction), for
+  // whatever reads the index pages directly: the integrity check, a change of design. Commit
+  // does it itself. On failure nothing changed and the changes stay held.
+  Status settleIndexes();
   IndexMaintainer &indexMaintainer() { return *indexes_; }
   // Pages for new use, from the free-page map or the end of the file (writable databases).
   PageAllocator &pageAllocator() { return *allocator_; }
@@ -128,7 +134,8 @@ private:
   Catalog catalog_;
   DefCache defs_;
   DefCache committedDefs_;
-  IndexMaintainer *indexes_ = &btreeIndexMaintenance();
+  std::unique_ptr<DeferredIndexMaintainer> deferred_ = std::make_unique<DeferredIndexMaintainer>();
+  IndexMaintainer *indexes_ = deferred_.get();
   std::unique_ptr<ReferentialIntegrity> integrity_;
 };
 

@@ -48,6 +48,11 @@ public:
     return Status::ok();
   }
 
+  // Brings the trees of one table (its definition page) up to date with any changes the
+  // maintainer holds back, before something reads them directly (a lookup by key from another
+  // table). Default: nothing held back.
+  virtual Status settleTable(WriteContext &ctx, uint32_t tableDefPage) { return Status::ok(); }
+
   // The integrity check's part for the indexes: given every live row of the table (location and
   // values, in physical order), appends one Italian line per finding. Read-only.
   virtual Status checkTable(Pager &pager, const TableDef &table,

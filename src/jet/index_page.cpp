@@ -117,6 +117,10 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry) {
   return entry.key.size() + trailerSize(kind);
 }
 
+size_t commonEntryPrefix(const IndexEntry &a, const IndexEntry &b, size_t limit) {
+  return commonPrefix(a, b, limit);
+}
+
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries) {
   if (entries.size() < 2)
     return 0;

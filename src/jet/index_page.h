@@ -72,6 +72,9 @@ size_t indexEntrySize(IndexPageKind kind, const IndexEntry &entry);
 // number (0 for fewer than two entries).
 size_t sharedPrefixLength(IndexPageKind kind, std::span<const IndexEntry> entries);
 
+// How many leading bytes two entries share as a page stores them, up to limit.
+size_t commonEntryPrefix(const IndexEntry &a, const IndexEntry &b, size_t limit);
+
 // The shared prefix the Jet engine writes on a page of these entries: none while they fit the
 // page without one, otherwise the longest they share. (Every index page of the reference files
 // follows this rule.)

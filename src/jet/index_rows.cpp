@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace jet {
 
@@ -24,6 +25,21 @@ const ColumnDef *columnOf(const TableDef &table, const IndexColumn &ic, size_t *
 
 bool allNull(std::span<const Value> values) {
   return std::all_of(values.begin(), values.end(), [](const Value &v) { return v.isNull(); });
+}
+
+// The same stored value: equal values give equal keys.
+// The same stored value: equal values give equal keys. Floating values are compared bit for
+// bit (0 and -0, or two NaNs, are equal numbers or unequal ones but not the same key).
+bool sameValue(const Value &a, const Value &b) {
+  if (a.storage().index() != b.storage().index())
+    return false;
+  if (const double *x = a.getIf<double>())
+    return std::memcmp(x, b.getIf<double>(), sizeof(double)) == 0;
+  if (const float *x = a.getIf<float>())
+    return std::memcmp(x, b.getIf<float>(), sizeof(float)) == 0;
+  if (const DateTime *x = a.getIf<DateTime>())
+    return std::memcmp(x, b.getIf<DateTime>(), sizeof(DateTime)) == 0;
+  return a == b;
 }
 
 std::string quoted(const std::string &name) {
@@ -186,6 +202,15 @@ Status TableIndexMaintainer::plan(const RowLocation *oldAt, std::span<const Valu
   out.clear();
   for (size_t i = 0; i < table_.physicalIndexes.size(); ++i) {
     const PhysicalIndex &index = table_.physicalIndexes[i];
+    // An update that leaves the index's columns and the row's place alone keeps its entry:
+    // no key to build.
+    if (oldAt && newAt && oldAt->page == newAt->page && oldAt->row == newAt->row &&
+        std::all_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn &ic) {
+          size_t pos = 0;
+          return columnOf(table_, ic, &pos) && pos < oldRow.size() && pos < newRow.size() &&
+                 sameValue(oldRow[pos], newRow[pos]);
+        }))
+      continue;
     Change change;
     change.index = i;
     if (oldAt) {
@@ -205,6 +230,9 @@ Status TableIndexMaintainer::plan(const RowLocation *oldAt, std::span<const Valu
         return key.status();
       if (*key)
         change.add = leafEntry(std::move(**key), rowPointerOf(*newAt));
+      if (change.add &&
+          indexEntrySize(IndexPageKind::Intermediate, *change.add) > kIndexEntrySpace / 2)
+        return {ErrorCode::Unsupported, "La chiave è troppo lunga per una pagina d'indice."};
     }
     if (change.remove && change.add && change.remove->key == change.add->key &&
         change.remove->row == change.add->row)
@@ -221,7 +249,6 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
                                            const IndexEntry &entry,
                                            const std::optional<IndexEntry> &leaving) {
   const bool primary = isPrimaryKeyIndex(table_, index);
-  const std::string name = indexDisplayName(table_, index);
   std::vector<Value> values = indexValuesOfRow(table_, index, row);
   if (primary || index.required()) {
     for (size_t c = 0; c < index.columns.size(); ++c) {
@@ -230,10 +257,11 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
       const ColumnDef *col = columnOf(table_, index.columns[c], nullptr);
       if (col && col->type == ColumnType::Boolean)
         continue; // a yes/no value is never Null
-      return {ErrorCode::RequiredNull,
-              "Il campo " + quoted(col ? col->name : "?") + " della tabella " +
-                  quoted(table_.name) + " non può essere Null: fa parte " +
-                  (primary ? "della chiave primaria " : "dell'indice ") + quoted(name) + "."};
+      return {ErrorCode::RequiredNull, "Il campo " + quoted(col ? col->name : "?") +
+                                           " della tabella " + quoted(table_.name) +
+                                           " non può essere Null: fa parte " +
+                                           (primary ? "della chiave primaria " : "dell'indice ") +
+                                           quoted(indexDisplayName(table_, index)) + "."};
     }
   }
   // Rows whose indexed columns are all Null never collide, as in the Jet engine.
@@ -243,6 +271,9 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
   auto rows = tree.find(entry.key);
   if (!rows)
     return rows.status();
+  if (pending_)
+    pending_->adjustRows(static_cast<size_t>(&index - table_.physicalIndexes.data()), entry.key,
+                         *rows);
   for (const RowPointer &r : *rows) {
     if (leaving && leaving->row == r && leaving->key == entry.key)
       continue;
@@ -257,8 +288,8 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
     }
     return {ErrorCode::DuplicateKey,
             "Il valore " + shown + " è già presente " +
-                (primary ? "nella chiave primaria " : "nell'indice univoco ") + quoted(name) +
-                " della tabella " + quoted(table_.name) +
+                (primary ? "nella chiave primaria " : "nell'indice univoco ") +
+                quoted(indexDisplayName(table_, index)) + " della tabella " + quoted(table_.name) +
                 ": la modifica creerebbe valori duplicati e non è stata apportata."};
   }
   return Status::ok();

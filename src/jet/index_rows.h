@@ -52,9 +52,21 @@ std::string describeValue(const Value &value);
 
 RowPointer rowPointerOf(RowLocation at);
 
+// Entries of an index not yet in its tree: what a unique check counts with the tree's own.
+class PendingIndexEntries {
+public:
+  virtual ~PendingIndexEntries() = default;
+  // Adds to `rows` those whose entry with this key the pending changes of the index (position
+  // in table.physicalIndexes) add, and takes away those they remove.
+  virtual void adjustRows(size_t index, const Bytes &key, std::vector<RowPointer> &rows) const = 0;
+};
+
 class TableIndexMaintainer {
 public:
   TableIndexMaintainer(IndexPageIO &io, const TableDef &table) : io_(io), table_(table) {}
+
+  // Changes not yet in the trees that the unique checks must see.
+  void setPending(const PendingIndexEntries *pending) { pending_ = pending; }
 
   Status rowInserted(RowLocation at, std::span<const Value> row);
   Status rowDeleted(RowLocation at, std::span<const Value> row);
@@ -62,20 +74,24 @@ public:
   Status rowUpdated(RowLocation oldAt, std::span<const Value> oldRow, RowLocation newAt,
                     std::span<const Value> newRow);
 
-private:
   struct Change {
     size_t index = 0; // position in table.physicalIndexes
     std::optional<IndexEntry> remove;
     std::optional<IndexEntry> add;
   };
+  // The entries a row write takes away and adds, every rule checked; nothing is changed.
+  // oldAt / newAt null for an insert / a delete.
   Status plan(const RowLocation *oldAt, std::span<const Value> oldRow, const RowLocation *newAt,
               std::span<const Value> newRow, std::vector<Change> &out);
+
+private:
   Status checkNewEntry(const PhysicalIndex &index, std::span<const Value> row,
                        const IndexEntry &entry, const std::optional<IndexEntry> &leaving);
   Status apply(const std::vector<Change> &changes);
 
   IndexPageIO &io_;
   const TableDef &table_;
+  const PendingIndexEntries *pending_ = nullptr;
 };
 
 } // namespace jet

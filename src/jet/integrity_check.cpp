@@ -195,6 +195,7 @@ Status checkFreeMap(Database &db, const FileScan &scan, const std::set<uint32_t>
 } // namespace
 
 Status checkTable(Database &db, std::string_view table, std::vector<std::string> &findings) {
+  JET_TRY(db.settleIndexes());
   auto def = db.table(table);
   if (!def)
     return def.status();
@@ -205,6 +206,7 @@ Status checkTable(Database &db, std::string_view table, std::vector<std::string>
 }
 
 Status checkDatabase(Database &db, std::vector<std::string> &findings) {
+  JET_TRY(db.settleIndexes());
   FileScan scan;
   JET_TRY(scanFile(db.pager(), scan));
   std::set<uint32_t> inUse;

@@ -203,8 +203,9 @@ ReferentialIntegrity::side(Pager &pager, const Relationship &r, bool parent) {
   return std::optional<Side>(std::move(s));
 }
 
-Status ReferentialIntegrity::checkParent(Pager &pager, const Relationship &r, const TableDef &child,
-                                         std::span<const Value> childRow) {
+Status ReferentialIntegrity::checkParent(WriteContext &ctx, const Relationship &r,
+                                         const TableDef &child, std::span<const Value> childRow) {
+  Pager &pager = ctx.pager;
   auto childSide = side(pager, r, false);
   if (!childSide)
     return childSide.status();
@@ -217,6 +218,8 @@ Status ReferentialIntegrity::checkParent(Pager &pager, const Relationship &r, co
   if (anyNull(key))
     return Status::ok();
   if (*parentSide) {
+    if (useIndexes_)
+      JET_TRY(inner_->settleTable(ctx, (*parentSide)->def->page));
     auto found =
         rowsWithKey(pager, (*parentSide)->def, (*parentSide)->columns, key, useIndexes_, 1);
     if (!found)
@@ -254,6 +257,8 @@ Status ReferentialIntegrity::handleChildren(WriteContext &ctx, const Relationshi
     if (sameKey(oldKey, newKey))
       return Status::ok(); // the same key (maybe in another case): children still match
   }
+  if (useIndexes_)
+    JET_TRY(inner_->settleTable(ctx, (*childSide)->def->page));
   auto children =
       rowsWithKey(ctx.pager, (*childSide)->def, (*childSide)->columns, oldKey, useIndexes_);
   if (!children)
@@ -300,7 +305,7 @@ Status ReferentialIntegrity::rowInserted(WriteContext &ctx, const TableDef &tabl
     return rels.status();
   for (const Relationship &r : **rels)
     if (r.enforced() && r.childPage == table.page)
-      JET_TRY(checkParent(ctx.pager, r, table, values));
+      JET_TRY(checkParent(ctx, r, table, values));
   return Status::ok();
 }
 
@@ -326,7 +331,7 @@ Status ReferentialIntegrity::rowUpdated(WriteContext &ctx, const TableDef &table
             changed = true;
         }
       if (changed)
-        JET_TRY(checkParent(ctx.pager, r, table, newValues));
+        JET_TRY(checkParent(ctx, r, table, newValues));
     }
   }
   return Status::ok();

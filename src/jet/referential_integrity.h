@@ -46,6 +46,9 @@ public:
   Status checkTable(Pager &pager, const TableDef &table, std::span<const RowLocation> locations,
                     std::span<const std::vector<Value>> rows,
                     std::vector<std::string> &findings) override;
+  Status settleTable(WriteContext &ctx, uint32_t tableDefPage) override {
+    return inner_->settleTable(ctx, tableDefPage);
+  }
 
   // The relationships' half of the integrity check: every child row of every enforced
   // relationship has its parent. One Italian line per finding; read-only.
@@ -59,7 +62,7 @@ private:
     std::vector<size_t> columns; // positions in def->columns, in relationship order
   };
   Result<std::optional<Side>> side(Pager &pager, const Relationship &r, bool parent);
-  Status checkParent(Pager &pager, const Relationship &r, const TableDef &child,
+  Status checkParent(WriteContext &ctx, const Relationship &r, const TableDef &child,
                      std::span<const Value> childRow);
   Status handleChildren(WriteContext &ctx, const Relationship &r, const TableDef &parent,
                         std::span<const Value> oldParent, std::span<const Value> newParent);

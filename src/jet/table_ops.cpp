@@ -60,7 +60,10 @@ template <typename F> Status schemaStatement(Database &db, F &&op) {
       (void)db.rollback();
     return sp.status();
   }
-  Status st = op();
+  // Design work reads and rewrites index pages itself: the trees first made current.
+  Status st = db.settleIndexes();
+  if (st)
+    st = op();
   if (!st) {
     (void)db.rollbackTo(*sp);
     if (own)

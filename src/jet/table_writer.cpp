@@ -258,6 +258,7 @@ unsigned __int128 pow10u(int n) {
 
 Bytes scalarBytes(const ColumnDef &c, const Value &v) {
   Bytes b;
+  b.reserve(16);
   switch (c.type) {
   case ColumnType::Byte:
     b.push_back(v.as<uint8_t>());
@@ -597,6 +598,7 @@ Result<Bytes> TableWriter::encode(const std::vector<Value> &values,
     }
   }
   Bytes row(2 + fixedEnd, 0);
+  row.reserve(kMaxRowSize / 4);
   put16(row.data(), columnCount);
   Bytes mask((columnCount + 7) / 8, 0);
   std::vector<const Bytes *> var(varSlots, nullptr);
