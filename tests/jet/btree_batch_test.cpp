@@ -323,6 +323,18 @@ std::vector<std::string> sortedLines(const std::string &text) {
   return lines;
 }
 
+RowLocation rowWithId(Database &db, const std::string &table, const Value &id) {
+  auto c = db.cursor(table);
+  std::vector<Value> v;
+  while (c && *c->next()) {
+    EXPECT_TRUE(c->read(v));
+    if (v[0] == id)
+      return c->location();
+  }
+  ADD_FAILURE() << table << " senza la riga";
+  return {};
+}
+
 // Bytes of every index page of the file, by page number.
 std::map<uint32_t, std::string> indexPages(const std::filesystem::path &path) {
   const std::string file = vasktest::readFile(path);
@@ -543,6 +555,62 @@ TEST(BtreeBatch, UndoneStatementsAndSavepointsTakeTheirQueuedChangesWithThem) {
     db.reset();
     EXPECT_EQ(vasktest::readFile(second), before);
   }
+}
+
+// Rows of a table with the given columns set, the others Null (yes/no columns No).
+std::vector<Value> rowOf(Database &db, const std::string &table,
+                         std::initializer_list<std::pair<const char *, Value>> values) {
+  auto def = *db.table(table);
+  std::vector<Value> v(def->columns.size());
+  for (const auto &c : def->columns)
+    if (c.type == ColumnType::Boolean)
+      v[c.index] = Value(false);
+  for (const auto &[name, value] : values)
+    v[def->findColumn(name)->index] = value;
+  return v;
+}
+
+TEST(BtreeBatch, RelationshipLookupsSeeTheRowsQueuedInTheTransaction) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  size_t scadenze = 0;
+  {
+    auto db = openWritable(path);
+    scadenze = rows(*db, "SCADENZE").size();
+    ASSERT_TRUE(db->begin());
+    std::vector<Value> clients, invoices;
+    for (int i = 0; i < 200; ++i) {
+      auto c = rowOf(*db, "CLIENTI", {{"Codice", Value("N" + std::to_string(i))}});
+      ASSERT_TRUE(db->insertRow("CLIENTI", c));
+      clients.push_back(c[0]);
+    }
+    // Invoices of the new clients: their parents are only in the queues so far.
+    const DateTime day = toDateTime({2025, 3, 1, 0, 0, 0});
+    for (int i = 0; i < 400; ++i) {
+      auto f = rowOf(*db, "FATTURE",
+                     {{"Numero", Value(int32_t(50000 + i))},
+                      {"Data", Value(day)},
+                      {"IDCliente", clients[static_cast<size_t>(i) % clients.size()]}});
+      auto at = db->insertRow("FATTURE", f);
+      ASSERT_TRUE(at) << at.status().message();
+      invoices.push_back(f[0]);
+      for (int k = 0; k < 2; ++k) {
+        auto due = rowOf(*db, "SCADENZE", {{"IDFattura", f[0]}, {"Data", Value(day)}});
+        ASSERT_TRUE(db->insertRow("SCADENZE", due));
+      }
+    }
+    // A client whose invoices are queued cannot go.
+    auto st = db->deleteRow("CLIENTI", rowWithId(*db, "CLIENTI", clients[0]));
+    EXPECT_EQ(st.code(), ErrorCode::RelationshipChildren) << st.message();
+    // Deleting half the new invoices takes their queued due dates with them.
+    for (size_t i = 0; i < invoices.size(); i += 2)
+      ASSERT_TRUE(db->deleteRow("FATTURE", rowWithId(*db, "FATTURE", invoices[i])));
+    EXPECT_EQ(rows(*db, "SCADENZE").size(), scadenze + 400);
+    ASSERT_TRUE(db->commit());
+  }
+  EXPECT_EQ(rows(*openReading(path), "SCADENZE").size(), scadenze + 400);
+  EXPECT_EQ(checkFindings(path), "");
 }
 
 TEST(BtreeBatch, AnUpdateOutsideEveryIndexLeavesTheIndexPagesAlone) {
