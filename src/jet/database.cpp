@@ -278,6 +278,8 @@ Status Database::rollback() {
 }
 
 Status Database::settleIndexes() {
+  // Whoever asks may change the trees next: nothing remembered of them holds after.
+  deferred_->forgetTrees();
   if (!inTransaction() || !deferred_->holdsChanges())
     return Status::ok();
   PageTransaction &tx = session_->transaction();

@@ -271,6 +271,32 @@ Status IndexTree::scanPrefix(const Bytes &prefix, const Visitor &visit) {
   });
 }
 
+Result<std::optional<IndexEntry>> IndexTree::lastEntry(bool &known) {
+  known = false;
+  uint32_t pageNo = index_.rootPage;
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    auto page = loadShared(pageNo);
+    if (!page)
+      return page.status();
+    const IndexPage &p = **page;
+    if (p.kind == IndexPageKind::Leaf) {
+      if (p.entries.empty() && depth > 0)
+        return std::optional<IndexEntry>();
+      known = true;
+      if (p.entries.empty())
+        return std::optional<IndexEntry>();
+      return std::optional<IndexEntry>(p.entries.back());
+    }
+    if (p.tailPage != 0)
+      pageNo = p.tailPage;
+    else if (!p.entries.empty())
+      pageNo = p.entries.back().child;
+    else
+      return treeError(index_, pageNo, "pagina intermedia vuota");
+  }
+  return treeError(index_, pageNo, "l'albero non finisce");
+}
+
 Result<std::vector<RowPointer>> IndexTree::find(const Bytes &key) {
   std::vector<RowPointer> rows;
   JET_TRY(scanFrom(key, [&](const IndexEntry &e) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -105,6 +106,10 @@ public:
   Status scanPrefix(const Bytes &prefix, const Visitor &visit);
   // Every entry.
   Status scanAll(const Visitor &visit) { return scanFrom({}, visit); }
+  // The last entry, down the right edge: none for an empty tree. `known` false where the edge
+  // ends on an empty page below the root (a shape this engine never leaves, but a file may
+  // hold): then nothing is said.
+  Result<std::optional<IndexEntry>> lastEntry(bool &known);
 
   // Adds a leaf entry. An entry already there (same key and row) is an Internal error.
   Status insert(const IndexEntry &entry);

@@ -97,7 +97,32 @@ void DeferredIndexMaintainer::KeyPositions::clear() {
 // The queued changes of one table as the unique checks see them.
 class DeferredIndexMaintainer::Pending : public PendingIndexEntries {
 public:
-  explicit Pending(const TableQueues &t) : t_(t) {}
+  Pending(TableQueues &t, IndexPageIO &io, const TableDef &table) : t_(t), io_(io), table_(table) {}
+
+  bool treeMayHold(size_t index, const Bytes &key) const override {
+    if (index >= t_.queues.size() || index >= table_.physicalIndexes.size())
+      return true;
+    Queue &q = *t_.queues[index];
+    if (q.last == Queue::Last::Unknown) {
+      bool known = false;
+      auto last = IndexTree(io_, table_, table_.physicalIndexes[index]).lastEntry(known);
+      q.last = !last || !known ? Queue::Last::Unusable
+               : *last         ? Queue::Last::Key
+                               : Queue::Last::Empty;
+      if (last && *last)
+        q.lastKey = (*last)->key;
+    }
+    switch (q.last) {
+    case Queue::Last::Empty:
+      return false;
+    case Queue::Last::Key:
+      return !std::lexicographical_compare(q.lastKey.begin(), q.lastKey.end(), key.begin(),
+                                           key.end());
+    default:
+      return true;
+    }
+  }
+
   void adjustRows(size_t index, const Bytes &key, std::vector<RowPointer> &rows) const override {
     if (index >= t_.queues.size())
       return;
@@ -122,7 +147,9 @@ public:
   }
 
 private:
-  const TableQueues &t_;
+  TableQueues &t_;
+  IndexPageIO &io_;
+  const TableDef &table_;
 };
 
 Status DeferredIndexMaintainer::rowInserted(WriteContext &ctx, const TableDef &table,
@@ -163,6 +190,8 @@ DeferredIndexMaintainer::queuesFor(WriteContext &ctx, const TableDef &table) {
         t.queues.push_back(std::make_unique<Queue>());
       t.queues[i]->index = table.physicalIndexes[i];
     }
+    for (auto &q : t.queues)
+      q->last = Queue::Last::Unknown;
     t.def.physicalIndexes = table.physicalIndexes;
   }
   if (it == tables_.end()) {
@@ -191,7 +220,7 @@ Status DeferredIndexMaintainer::enqueue(WriteContext &ctx, const TableDef &table
     return t.status();
   ContextIndexIO io(ctx.pager, ctx.pages);
   TableIndexMaintainer planner(io, table);
-  Pending pending(**t);
+  Pending pending(**t, io, table);
   planner.setPending(&pending);
   std::vector<TableIndexMaintainer::Change> changes;
   JET_TRY(planner.plan(oldAt, oldRow, newAt, newRow, changes));
@@ -236,6 +265,7 @@ Status DeferredIndexMaintainer::settle(WriteContext &ctx, TableQueues &t) {
       continue;
     std::vector<NetIndexChange> batch;
     JET_TRY(netIndexChanges(std::span<const IndexChange>(q.changes).subspan(q.applied), batch));
+    q.last = Queue::Last::Unknown;
     JET_TRY(applyIndexChanges(io, t.def, q.index, batch, t.rowCount));
     q.applied = q.changes.size();
     trim(q);
@@ -286,6 +316,7 @@ void DeferredIndexMaintainer::undoTo(size_t depth) {
           std::find_if(m.begin(), m.end(), [&](const QueueMark &k) { return k.queue == q.get(); });
       truncate(*q, it == m.end() ? 0 : it->size);
       q->applied = it == m.end() ? 0 : it->applied;
+      q->last = Queue::Last::Unknown;
     }
   popMarks(depth);
 }
@@ -297,6 +328,12 @@ void DeferredIndexMaintainer::popMarks(size_t depth) {
     for (auto &[page, t] : tables_)
       for (auto &q : t.queues)
         trim(*q);
+}
+
+void DeferredIndexMaintainer::forgetTrees() {
+  for (auto &[page, t] : tables_)
+    for (auto &q : t.queues)
+      q->last = Queue::Last::Unknown;
 }
 
 void DeferredIndexMaintainer::forget() {

@@ -49,6 +49,8 @@ public:
   void popMarks(size_t depth);
   // The transaction ended (committed after settleAll, or rolled back): nothing held.
   void forget();
+  // Something else may have changed the trees: what the queues remember of them is dropped.
+  void forgetTrees();
 
 private:
   // Positions of queued changes by a hash of their key: open addressing, so that queuing a
@@ -78,6 +80,10 @@ private:
     size_t applied = 0; // changes[0, applied) are in the tree
     // Positions of the changes by a hash of their key, for the unique checks (unique indexes).
     KeyPositions byKey;
+    // The tree's last key, once looked up: new keys beyond it need no lookup in the tree.
+    enum class Last : uint8_t { Unknown, Empty, Key, Unusable };
+    Last last = Last::Unknown;
+    Bytes lastKey;
   };
   struct TableQueues {
     TableDef def; // the definition page, name and physical indexes only

@@ -267,13 +267,14 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
   // Rows whose indexed columns are all Null never collide, as in the Jet engine.
   if (!index.unique() || allNull(values))
     return Status::ok();
-  IndexTree tree(io_, table_, index);
-  auto rows = tree.find(entry.key);
+  const size_t position = static_cast<size_t>(&index - table_.physicalIndexes.data());
+  Result<std::vector<RowPointer>> rows = std::vector<RowPointer>();
+  if (!pending_ || pending_->treeMayHold(position, entry.key))
+    rows = IndexTree(io_, table_, index).find(entry.key);
   if (!rows)
     return rows.status();
   if (pending_)
-    pending_->adjustRows(static_cast<size_t>(&index - table_.physicalIndexes.data()), entry.key,
-                         *rows);
+    pending_->adjustRows(position, entry.key, *rows);
   for (const RowPointer &r : *rows) {
     if (leaving && leaving->row == r && leaving->key == entry.key)
       continue;

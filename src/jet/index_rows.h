@@ -59,6 +59,9 @@ public:
   // Adds to `rows` those whose entry with this key the pending changes of the index (position
   // in table.physicalIndexes) add, and takes away those they remove.
   virtual void adjustRows(size_t index, const Bytes &key, std::vector<RowPointer> &rows) const = 0;
+  // False when the index's tree surely holds no entry with this key (it is beyond the last
+  // one): the lookup is skipped.
+  virtual bool treeMayHold(size_t index, const Bytes &key) const { return true; }
 };
 
 class TableIndexMaintainer {

@@ -484,12 +484,21 @@ TEST(BtreeBatch, ADuplicateInsideABatchIsRefusedAndNothingIsWritten) {
     ASSERT_TRUE(db->rollback());
   }
   EXPECT_EQ(vasktest::readFile(path), original);
-  // Outside a transaction the refused row is one statement of its own: nothing written.
+  // Outside a transaction the refused row is one statement of its own: nothing written. The
+  // last key of a tree is there too (a lookup may be skipped only beyond it).
   {
     auto db = openWritable(path);
     std::mt19937 rng(9);
     auto v = buono(*db, rng, 7); // Numero 7 is there
     EXPECT_EQ(db->insertRow("BUONI", v).status().code(), ErrorCode::DuplicateKey);
+    int32_t maxId = 0;
+    for (const auto &r : rows(*db, "BUONI"))
+      maxId = std::max(maxId, r[col(*db, "ID")].as<int32_t>());
+    auto w = buono(*db, rng, 30000);
+    w[col(*db, "ID")] = Value(maxId);
+    EXPECT_EQ(db->insertRow("BUONI", w).status().code(), ErrorCode::DuplicateKey);
+    auto first = buono(*db, rng, 1); // the last key of the descending index
+    EXPECT_EQ(db->insertRow("BUONI", first).status().code(), ErrorCode::DuplicateKey);
   }
   EXPECT_EQ(vasktest::readFile(path), original);
 }
