@@ -188,7 +188,7 @@ DeferredIndexMaintainer::queuesFor(WriteContext &ctx, const TableDef &table) {
     for (size_t i = 0; i < table.physicalIndexes.size(); ++i) {
       if (i == t.queues.size())
         t.queues.push_back(std::make_unique<Queue>());
-      t.queues[i]->index = table.physicalIndexes[i];
+      t.queues[i]->follow(table.physicalIndexes[i]);
     }
     for (auto &q : t.queues)
       q->last = Queue::Last::Unknown;
@@ -201,7 +201,7 @@ DeferredIndexMaintainer::queuesFor(WriteContext &ctx, const TableDef &table) {
     t.def.physicalIndexes = table.physicalIndexes;
     for (const auto &index : table.physicalIndexes) {
       auto q = std::make_unique<Queue>();
-      q->index = index;
+      q->follow(index);
       t.queues.push_back(std::move(q));
     }
     it = tables_.emplace(table.page, std::move(t)).first;
@@ -235,7 +235,7 @@ Status DeferredIndexMaintainer::enqueue(WriteContext &ctx, const TableDef &table
 }
 
 void DeferredIndexMaintainer::push(Queue &q, IndexChange change) {
-  if (q.index.unique())
+  if (q.index().unique())
     q.byKey.add(keyHash(change.entry.key), static_cast<uint32_t>(q.changes.size()));
   q.changes.push_back(std::move(change));
 }
@@ -243,7 +243,7 @@ void DeferredIndexMaintainer::push(Queue &q, IndexChange change) {
 void DeferredIndexMaintainer::truncate(Queue &q, size_t size) {
   while (q.changes.size() > size) {
     const uint32_t pos = static_cast<uint32_t>(q.changes.size() - 1);
-    if (q.index.unique())
+    if (q.index().unique())
       q.byKey.remove(keyHash(q.changes.back().entry.key), pos);
     q.changes.pop_back();
   }
@@ -266,7 +266,7 @@ Status DeferredIndexMaintainer::settle(WriteContext &ctx, TableQueues &t) {
     std::vector<NetIndexChange> batch;
     JET_TRY(netIndexChanges(std::span<const IndexChange>(q.changes).subspan(q.applied), batch));
     q.last = Queue::Last::Unknown;
-    JET_TRY(applyIndexChanges(io, t.def, q.index, batch, t.rowCount));
+    JET_TRY(applyIndexChanges(io, t.def, q.index(), batch, t.rowCount));
     q.applied = q.changes.size();
     trim(q);
   }
@@ -298,7 +298,7 @@ void DeferredIndexMaintainer::pushMark(size_t depth) {
   std::vector<QueueMark> now;
   for (auto &[page, t] : tables_)
     for (auto &q : t.queues)
-      now.push_back(QueueMark{q.get(), q->changes.size(), q->applied});
+      now.push_back(QueueMark{q.get(), q->changes.size(), q->applied, q->version});
   if (marks_.size() > depth)
     marks_.resize(depth);
   while (marks_.size() < depth)
@@ -316,6 +316,8 @@ void DeferredIndexMaintainer::undoTo(size_t depth) {
           std::find_if(m.begin(), m.end(), [&](const QueueMark &k) { return k.queue == q.get(); });
       truncate(*q, it == m.end() ? 0 : it->size);
       q->applied = it == m.end() ? 0 : it->applied;
+      if (it != m.end())
+        q->version = it->version;
       q->last = Queue::Last::Unknown;
     }
   popMarks(depth);

@@ -75,7 +75,15 @@ private:
   };
 
   struct Queue {
-    PhysicalIndex index; // as the changes were queued
+    // The index as the changes were queued: a change of design adds a version, and undoing a
+    // savepoint from before it goes back to the version of then.
+    std::vector<PhysicalIndex> versions;
+    size_t version = 0;
+    const PhysicalIndex &index() const { return versions[version]; }
+    void follow(const PhysicalIndex &now) {
+      versions.push_back(now);
+      version = versions.size() - 1;
+    }
     std::vector<IndexChange> changes;
     size_t applied = 0; // changes[0, applied) are in the tree
     // Positions of the changes by a hash of their key, for the unique checks (unique indexes).
@@ -94,6 +102,7 @@ private:
     Queue *queue;
     size_t size;
     size_t applied;
+    size_t version;
   };
   class Pending;
 

@@ -764,6 +764,53 @@ TEST(BtreeBatch, ARandomRunAgreesWithTheOneByOnePath) {
   EXPECT_EQ(firstDifference(entriesById(batchedPath), entriesById(oneByOnePath)), "");
 }
 
+TEST(BtreeBatch, ADesignChangeInsideTheTransactionKeepsTheQueuesTrue) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  size_t expected = 0;
+  {
+    auto db = openWritable(path);
+    std::mt19937 rng(31);
+    ASSERT_TRUE(db->begin());
+    for (int i = 0; i < 500; ++i) {
+      auto v = buono(*db, rng, 3000 + i);
+      ASSERT_TRUE(db->insertRow("BUONI", v));
+    }
+    // A new index, rows written under it, all undone: the first rows' changes wait again for
+    // the indexes they were made for.
+    auto sp = db->savepoint();
+    ASSERT_TRUE(sp);
+    addIndexes(*db);
+    for (int i = 0; i < 500; ++i) {
+      auto v = buono(*db, rng, 4000 + i);
+      ASSERT_TRUE(db->insertRow("BUONI", v));
+    }
+    ASSERT_TRUE(db->rollbackTo(*sp));
+    EXPECT_EQ((*db->table("BUONI"))->physicalIndexes.size(), 4u);
+    for (int i = 0; i < 300; ++i) {
+      auto v = buono(*db, rng, 5000 + i);
+      ASSERT_TRUE(db->insertRow("BUONI", v));
+    }
+    // And for good this time.
+    addIndexes(*db);
+    for (int i = 0; i < 300; ++i) {
+      auto v = buono(*db, rng, 6000 + i);
+      ASSERT_TRUE(db->insertRow("BUONI", v));
+    }
+    auto dup = buono(*db, rng, 6100);
+    EXPECT_EQ(db->insertRow("BUONI", dup).status().code(), ErrorCode::DuplicateKey);
+    expected = rows(*db, "BUONI").size();
+    ASSERT_TRUE(db->commit());
+  }
+  expectSound(path, "BUONI");
+  auto entries = allEntries(path);
+  ASSERT_EQ(entries.size(), 6u);
+  for (const auto &[number, list] : entries)
+    if (number == 0)
+      EXPECT_EQ(list.size(), expected);
+}
+
 TEST(BtreeBatch, AnUpdateOutsideEveryIndexLeavesTheIndexPagesAlone) {
   VASK_REQUIRE_FIXTURES();
   vasktest::TempDir dir;
