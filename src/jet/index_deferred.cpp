@@ -192,6 +192,7 @@ DeferredIndexMaintainer::queuesFor(WriteContext &ctx, const TableDef &table) {
     }
     for (auto &q : t.queues)
       q->last = Queue::Last::Unknown;
+    t.keyColumns.clear();
     t.def.physicalIndexes = table.physicalIndexes;
   }
   if (it == tables_.end()) {
@@ -222,6 +223,7 @@ Status DeferredIndexMaintainer::enqueue(WriteContext &ctx, const TableDef &table
   TableIndexMaintainer planner(io, table);
   Pending pending(**t, io, table);
   planner.setPending(&pending);
+  planner.setKeyColumns(&(*t)->keyColumns);
   std::vector<TableIndexMaintainer::Change> changes;
   JET_TRY(planner.plan(oldAt, oldRow, newAt, newRow, changes));
   for (auto &c : changes) {
@@ -333,9 +335,11 @@ void DeferredIndexMaintainer::popMarks(size_t depth) {
 }
 
 void DeferredIndexMaintainer::forgetTrees() {
-  for (auto &[page, t] : tables_)
+  for (auto &[page, t] : tables_) {
     for (auto &q : t.queues)
       q->last = Queue::Last::Unknown;
+    t.keyColumns.clear();
+  }
 }
 
 void DeferredIndexMaintainer::forget() {

@@ -97,6 +97,7 @@ private:
     TableDef def; // the definition page, name and physical indexes only
     size_t rowCount = 0;
     std::vector<std::unique_ptr<Queue>> queues; // by position in def.physicalIndexes
+    TableIndexMaintainer::KeyColumnCache keyColumns;
   };
   struct QueueMark {
     Queue *queue;

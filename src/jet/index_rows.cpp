@@ -89,18 +89,28 @@ std::vector<Value> indexValuesOfRow(const TableDef &table, const PhysicalIndex &
   return values;
 }
 
-Result<Bytes> indexKeyOf(const TableDef &table, const PhysicalIndex &index,
-                         std::span<const Value> keyValues) {
-  auto columns = indexKeyColumns(table, index);
-  if (!columns)
-    return columns.status();
-  auto key = encodeIndexKey(*columns, keyValues);
+namespace {
+
+Result<Bytes> encodeKeyOf(const TableDef &table, const PhysicalIndex &index,
+                          std::span<const IndexKeyColumn> columns,
+                          std::span<const Value> keyValues) {
+  auto key = encodeIndexKey(columns, keyValues);
   if (!key) {
     Status s = key.status();
     return Status(s.code(), "Indice " + quoted(indexDisplayName(table, index)) + " della tabella " +
                                 quoted(table.name) + ": " + s.message());
   }
   return key;
+}
+
+} // namespace
+
+Result<Bytes> indexKeyOf(const TableDef &table, const PhysicalIndex &index,
+                         std::span<const Value> keyValues) {
+  auto columns = indexKeyColumns(table, index);
+  if (!columns)
+    return columns.status();
+  return encodeKeyOf(table, index, *columns, keyValues);
 }
 
 Result<Bytes> indexKeyPrefix(const TableDef &table, const PhysicalIndex &index,
@@ -196,6 +206,28 @@ Status TableIndexMaintainer::rowUpdated(RowLocation oldAt, std::span<const Value
   return apply(changes);
 }
 
+Result<std::optional<Bytes>> TableIndexMaintainer::keyOfRow(size_t i, std::span<const Value> row) {
+  const PhysicalIndex &index = table_.physicalIndexes[i];
+  if (!keyColumns_)
+    return rowIndexKey(table_, index, row);
+  if (keyColumns_->size() < table_.physicalIndexes.size())
+    keyColumns_->resize(table_.physicalIndexes.size());
+  auto &columns = (*keyColumns_)[i];
+  if (!columns) {
+    auto found = indexKeyColumns(table_, index);
+    if (!found)
+      return found.status();
+    columns = std::move(*found);
+  }
+  std::vector<Value> values = indexValuesOfRow(table_, index, row);
+  if (indexLeavesOutRow(index.ignoreNulls(), values))
+    return std::optional<Bytes>();
+  auto key = encodeKeyOf(table_, index, *columns, values);
+  if (!key)
+    return key.status();
+  return std::optional<Bytes>(std::move(*key));
+}
+
 Status TableIndexMaintainer::plan(const RowLocation *oldAt, std::span<const Value> oldRow,
                                   const RowLocation *newAt, std::span<const Value> newRow,
                                   std::vector<Change> &out) {
@@ -216,7 +248,7 @@ Status TableIndexMaintainer::plan(const RowLocation *oldAt, std::span<const Valu
     if (oldAt) {
       // The old row's key was encodable when it went in; a failure here means the index and
       // the row cannot agree, and nothing is removed on a guess.
-      auto key = rowIndexKey(table_, index, oldRow);
+      auto key = keyOfRow(i, oldRow);
       if (!key)
         return key.status();
       if (*key)
@@ -225,7 +257,7 @@ Status TableIndexMaintainer::plan(const RowLocation *oldAt, std::span<const Valu
     if (newAt) {
       if (newAt->page > 0xFFFFFF || newAt->row > 0xFF)
         return {ErrorCode::Internal, "Posizione di riga fuori intervallo per un indice."};
-      auto key = rowIndexKey(table_, index, newRow);
+      auto key = keyOfRow(i, newRow);
       if (!key)
         return key.status();
       if (*key)

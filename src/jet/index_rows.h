@@ -70,6 +70,9 @@ public:
 
   // Changes not yet in the trees that the unique checks must see.
   void setPending(const PendingIndexEntries *pending) { pending_ = pending; }
+  // How each index's columns are encoded, kept by the caller across the rows of one design.
+  using KeyColumnCache = std::vector<std::optional<std::vector<IndexKeyColumn>>>;
+  void setKeyColumns(KeyColumnCache *cache) { keyColumns_ = cache; }
 
   Status rowInserted(RowLocation at, std::span<const Value> row);
   Status rowDeleted(RowLocation at, std::span<const Value> row);
@@ -91,10 +94,12 @@ private:
   Status checkNewEntry(const PhysicalIndex &index, std::span<const Value> row,
                        const IndexEntry &entry, const std::optional<IndexEntry> &leaving);
   Status apply(const std::vector<Change> &changes);
+  Result<std::optional<Bytes>> keyOfRow(size_t index, std::span<const Value> row);
 
   IndexPageIO &io_;
   const TableDef &table_;
   const PendingIndexEntries *pending_ = nullptr;
+  KeyColumnCache *keyColumns_ = nullptr;
 };
 
 } // namespace jet
