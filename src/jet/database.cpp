@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 namespace jet {
@@ -106,9 +107,20 @@ Status Database::reloadCatalog() {
   if (inTransaction() && !committedCatalog_)
     committedCatalog_ = catalog_;
   catalog_ = std::move(*catalog);
+  forgetDroppedDefs();
   if (integrity_)
     integrity_->invalidate();
   return Status::ok();
+}
+
+void Database::forgetDroppedDefs() {
+  // A page that held a dropped table's definition may hold a new one with the same bytes but
+  // other design properties.
+  std::set<uint32_t> live;
+  for (const auto &e : catalog_.tables())
+    live.insert(e.tableDefPage());
+  std::erase_if(defs_.defs, [&](const auto &d) { return !live.count(d.first); });
+  std::erase_if(defs_.defaults, [&](const auto &d) { return !live.count(d.first); });
 }
 
 std::vector<std::string> Database::tableNames() const {
@@ -277,6 +289,7 @@ Status Database::rollback() {
   if (committedCatalog_) {
     catalog_ = std::move(*committedCatalog_);
     committedCatalog_.reset();
+    forgetDroppedDefs();
     if (integrity_)
       integrity_->invalidate();
   }

@@ -127,6 +127,7 @@ private:
   // of its own.
   template <typename F> Status statement(F &&op);
   void afterUndo();
+  void forgetDroppedDefs();
 
   DatabaseHeader header_;
   std::unique_ptr<WriteSession> session_;
