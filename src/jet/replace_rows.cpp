@@ -6,6 +6,8 @@
 #include "jet/table_writer.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 namespace jet {
 
@@ -14,6 +16,15 @@ namespace {
 std::string q(const std::string &s) {
   return "'" + s + "'";
 }
+
+struct RowKey {
+  uint64_t number = 0;
+  std::string bytes;
+  bool operator==(const RowKey &) const = default;
+  bool operator<(const RowKey &o) const {
+    return number < o.number || (number == o.number && bytes < o.bytes);
+  }
+};
 
 // The key a row is matched by: the primary key's index key where there is one (so texts match
 // as the index matches them), else every value in its exact form. A primary key of one integer
@@ -41,7 +52,9 @@ struct Matcher {
 
   // False where the row has nothing to be matched by (a Null in its primary key, or a key value
   // of a type the column cannot hold: that row goes to the insert, which names the fault).
-  Result<bool> key(std::span<const Value> row, uint64_t &number, std::string &out) const {
+  Result<bool> key(std::span<const Value> row, RowKey &to) const {
+    uint64_t &number = to.number;
+    std::string &out = to.bytes;
     number = 0;
     out.clear();
     if (integerKey) {
@@ -93,27 +106,33 @@ struct Matcher {
   }
 };
 
-} // namespace
+// One row of the copy at a time, in its own column order; false after the last.
+using NextSourceRow = std::function<Result<bool>(std::vector<Value> &)>;
 
-// The source is keyed once and sorted; the target is then read in one pass in its physical
-// order, each row looked up by key and compared on the spot, so only the rows that differ are
-// kept. Rows with equal keys (whole-row keys of a table without primary key) pair in order:
-// the n-th such row of the target with the n-th of the source.
-Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceRows source) {
+// Both sides are walked together, the target in its physical order and the copy in its own, and
+// each row is matched by key as it comes: a row whose partner has not come yet waits in a map of
+// its side. A copy made from the table and edited in place keeps the table's order, so rows
+// mostly meet their partner at once and nothing waits; in any other order the maps hold the
+// rows until their partners come. Only rows that differ are kept. Rows with equal keys (whole-row
+// keys of a table without primary key) pair in order: the n-th such row of the target with the
+// n-th of the copy.
+Result<ReplaceCounts> replaceFrom(Database &db, std::string_view target,
+                                  const std::vector<std::string> &columns,
+                                  const NextSourceRow &nextSource) {
   auto def = db.table(target);
   if (!def)
     return def.status();
   const TableDef &t = **def;
   const size_t width = t.columns.size();
   // Where each source column goes.
-  std::vector<size_t> into(source.columns.size());
+  std::vector<size_t> into(columns.size());
   std::vector<bool> supplied(width, false);
-  bool sameLayout = source.columns.size() == width;
-  for (size_t i = 0; i < source.columns.size(); ++i) {
-    const ColumnDef *c = t.findColumn(source.columns[i]);
+  bool sameLayout = columns.size() == width;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const ColumnDef *c = t.findColumn(columns[i]);
     if (!c)
       return Status(ErrorCode::InvalidArgument,
-                    "La tabella " + q(t.name) + " non ha il campo " + q(source.columns[i]) + ".");
+                    "La tabella " + q(t.name) + " non ha il campo " + q(columns[i]) + ".");
     into[i] = static_cast<size_t>(c - t.columns.data());
     supplied[into[i]] = true;
     sameLayout = sameLayout && into[i] == i;
@@ -136,126 +155,149 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
     return Status(st.code(), where + ": " + st.message());
   };
 
-  // Source rows in the target's column order. Keys other than one integer are taken from the
+  // Source rows go to the target's column order. Keys other than one integer are taken from the
   // values as the columns take them (so that 5 and 5.0 match); a row that does not convert
   // keeps what converted and fails below with the column's own message, on update or insert.
   // Otherwise conversion waits until a row differs from its match: equal values need none.
   PageAllocator none(db.pager());
   TableWriter coercer({db.pager(), none}, *def, noIndexMaintenance());
-  std::vector<std::vector<Value>> &rows = source.rows;
-  struct Keyed {
-    uint64_t number;
-    std::string key;
-    uint32_t row;
-    bool sameKey(uint64_t n, const std::string &k) const { return number == n && key == k; }
-    bool before(uint64_t n, const std::string &k) const {
-      return number < n || (number == n && key < k);
-    }
-  };
-  std::vector<Keyed> keyed;
-  keyed.reserve(rows.size());
-  std::string key;
-  uint64_t number = 0;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    auto &src = rows[i];
-    if (src.size() != source.columns.size())
-      return Status(ErrorCode::InvalidArgument,
-                    "Riga " + std::to_string(i + 1) + " della copia: numero di campi errato.");
-    if (!sameLayout) {
-      std::vector<Value> values(width);
-      for (size_t c = 0; c < src.size(); ++c)
-        values[into[c]] = std::move(src[c]);
-      src = std::move(values);
-    }
-    if (!match.integerKey)
-      (void)coercer.coerce(src);
-    auto k = match.key(src, number, key);
-    if (k && !*k && match.integerKey && !src[match.pkColumns[0]].isNull()) {
-      (void)coercer.coerce(src);
-      k = match.key(src, number, key);
-    }
-    if (!k)
-      return rowError(i, src, k.status());
-    if (*k)
-      keyed.push_back(Keyed{number, key, static_cast<uint32_t>(i)});
-  }
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
-    return a.before(b.number, b.key) || (a.sameKey(b.number, b.key) && a.row < b.row);
-  });
-  // taken[p], at the first entry p of a run of equal keys: how many of the run are matched.
-  std::vector<uint32_t> taken(keyed.size(), 0);
-  std::vector<uint8_t> matched(rows.size(), 0);
 
-  // The target as it is, against the source.
+  struct Waiting {
+    size_t order = 0; // source row number, or the target row's place in the scan
+    RowLocation at;
+    std::vector<Value> values;
+  };
+  std::multimap<RowKey, Waiting> targetWaits, sourceWaits;
+  // The first waiting row with the key, or end().
+  auto waiting = [](std::multimap<RowKey, Waiting> &m, const RowKey &k) {
+    if (m.empty())
+      return m.end();
+    auto it = m.lower_bound(k);
+    return it != m.end() && it->first == k ? it : m.end();
+  };
   struct Change {
     RowLocation at;
     std::vector<Value> values; // the new row (update) or the row as it is (delete)
-    size_t source = 0;
+    size_t order = 0;
   };
   std::vector<Change> updates, deletions;
+  std::vector<Waiting> inserts;
   ReplaceCounts counts;
-  {
-    auto cur = db.cursor(target);
-    if (!cur)
-      return cur.status();
-    std::vector<Value> row;
-    for (;;) {
+
+  auto pair = [&](RowLocation at, const std::vector<Value> &row, std::vector<Value> &src,
+                  size_t s) -> Status {
+    // Equal values (same type) are what the target already stores.
+    bool same = true;
+    for (size_t c : suppliedColumns)
+      if (!(src[c] == row[c])) {
+        same = false;
+        break;
+      }
+    if (same) {
+      ++counts.unchanged;
+      return Status::ok();
+    }
+    std::vector<Value> values = row;
+    for (size_t c : suppliedColumns)
+      values[c] = std::move(src[c]);
+    Status st = coercer.coerce(values);
+    if (!st)
+      return rowError(s, values, st);
+    if (values == row)
+      ++counts.unchanged;
+    else
+      updates.push_back(Change{at, std::move(values), s});
+    return Status::ok();
+  };
+
+  auto cur = db.cursor(target);
+  if (!cur)
+    return cur.status();
+  std::vector<Value> trow, raw, srow;
+  RowKey tk, sk;
+  bool tMore = true, sMore = true;
+  for (size_t n = 0; tMore || sMore; ++n) {
+    bool haveT = false, haveS = false, tKeyed = false, sKeyed = false;
+    if (tMore) {
       auto more = cur->next();
       if (!more)
         return more.status();
-      if (!*more)
-        break;
-      JET_TRY(cur->read(row));
-      auto k = match.key(row, number, key);
-      if (!k)
-        return k.status();
-      size_t hit = keyed.size();
-      if (*k) {
-        auto first = std::partition_point(keyed.begin(), keyed.end(),
-                                          [&](const Keyed &e) { return e.before(number, key); });
-        const size_t p = static_cast<size_t>(first - keyed.begin());
-        if (p < keyed.size() && keyed[p].sameKey(number, key)) {
-          const size_t n = p + taken[p];
-          if (n < keyed.size() && keyed[n].sameKey(number, key)) {
-            ++taken[p];
-            hit = n;
-          }
+      tMore = haveT = *more;
+      if (haveT) {
+        JET_TRY(cur->read(trow));
+        auto k = match.key(trow, tk);
+        if (!k)
+          return k.status();
+        tKeyed = *k;
+      }
+    }
+    if (sMore) {
+      auto more = nextSource(raw);
+      if (!more)
+        return more.status();
+      sMore = haveS = *more;
+      if (haveS) {
+        if (raw.size() != columns.size())
+          return Status(ErrorCode::InvalidArgument,
+                        "Riga " + std::to_string(n + 1) + " della copia: numero di campi errato.");
+        if (sameLayout) {
+          std::swap(srow, raw);
+        } else {
+          srow.assign(width, Value());
+          for (size_t c = 0; c < raw.size(); ++c)
+            srow[into[c]] = std::move(raw[c]);
         }
-      }
-      if (hit == keyed.size()) {
-        deletions.push_back(Change{cur->location(), row, 0});
-        continue;
-      }
-      const size_t s = keyed[hit].row;
-      matched[s] = 1;
-      std::vector<Value> &src = rows[s];
-      // Equal values (same type) are what the target already stores.
-      bool same = true;
-      for (size_t c : suppliedColumns)
-        if (!(src[c] == row[c])) {
-          same = false;
-          break;
+        if (!match.integerKey)
+          (void)coercer.coerce(srow);
+        auto k = match.key(srow, sk);
+        if (k && !*k && match.integerKey && !srow[match.pkColumns[0]].isNull()) {
+          (void)coercer.coerce(srow);
+          k = match.key(srow, sk);
         }
-      if (same) {
-        ++counts.unchanged;
-        continue;
+        if (!k)
+          return rowError(n, srow, k.status());
+        sKeyed = *k;
       }
-      std::vector<Value> values = row;
-      for (size_t c : suppliedColumns)
-        values[c] = std::move(src[c]);
-      Status st = coercer.coerce(values);
-      if (!st)
-        return rowError(s, values, st);
-      if (values == row) {
-        ++counts.unchanged;
-        continue;
+    }
+    const RowLocation at = haveT ? cur->location() : RowLocation{};
+    if (haveT && haveS && tKeyed && sKeyed && tk == sk &&
+        waiting(sourceWaits, tk) == sourceWaits.end() &&
+        waiting(targetWaits, sk) == targetWaits.end()) {
+      JET_TRY(pair(at, trow, srow, n));
+      continue;
+    }
+    if (haveT) {
+      auto it = tKeyed ? waiting(sourceWaits, tk) : sourceWaits.end();
+      if (it != sourceWaits.end()) {
+        JET_TRY(pair(at, trow, it->second.values, it->second.order));
+        sourceWaits.erase(it);
+      } else if (tKeyed) {
+        targetWaits.emplace(tk, Waiting{n, at, std::move(trow)});
+      } else {
+        deletions.push_back(Change{at, std::move(trow), n});
       }
-      updates.push_back(Change{cur->location(), std::move(values), s});
+    }
+    if (haveS) {
+      auto it = sKeyed ? waiting(targetWaits, sk) : targetWaits.end();
+      if (it != targetWaits.end()) {
+        JET_TRY(pair(it->second.at, it->second.values, srow, n));
+        targetWaits.erase(it);
+      } else if (sKeyed) {
+        sourceWaits.emplace(sk, Waiting{n, {}, std::move(srow)});
+      } else {
+        inserts.push_back(Waiting{n, {}, std::move(srow)});
+      }
     }
   }
-  // Updates in the copy's order, as the operator sees the rows.
-  std::sort(updates.begin(), updates.end(),
-            [](const Change &a, const Change &b) { return a.source < b.source; });
+  for (auto &[k, w] : targetWaits)
+    deletions.push_back(Change{w.at, std::move(w.values), w.order});
+  for (auto &[k, w] : sourceWaits)
+    inserts.push_back(std::move(w));
+  // Deletions in the table's order; updates and inserts in the copy's, as the operator sees it.
+  auto byOrder = [](const auto &a, const auto &b) { return a.order < b.order; };
+  std::sort(deletions.begin(), deletions.end(), byOrder);
+  std::sort(updates.begin(), updates.end(), byOrder);
+  std::sort(inserts.begin(), inserts.end(), byOrder);
 
   const bool own = !db.inTransaction();
   size_t sp = 0;
@@ -286,16 +328,14 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
   for (Change &u : updates) {
     Status st = db.updateRow(name, u.at, u.values);
     if (!st)
-      return undo(rowError(u.source, u.values, st));
+      return undo(rowError(u.order, u.values, st));
     ++counts.updated;
   }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (matched[i])
-      continue;
-    std::vector<Value> values = rows[i];
+  for (Waiting &w : inserts) {
+    std::vector<Value> values = w.values;
     auto at = db.insertRow(name, values, supplied);
     if (!at)
-      return undo(rowError(i, rows[i], at.status()));
+      return undo(rowError(w.order, w.values, at.status()));
     ++counts.inserted;
   }
   if (own) {
@@ -308,24 +348,33 @@ Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceR
   return counts;
 }
 
+} // namespace
+
+Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, SourceRows source) {
+  size_t next = 0;
+  return replaceFrom(db, target, source.columns, [&](std::vector<Value> &row) -> Result<bool> {
+    if (next == source.rows.size())
+      return false;
+    row = std::move(source.rows[next++]);
+    return true;
+  });
+}
+
 Result<ReplaceCounts> replaceRows(Database &db, std::string_view target, std::string_view source) {
   auto cur = db.cursor(source);
   if (!cur)
     return cur.status();
-  SourceRows rows;
+  std::vector<std::string> columns;
   for (const ColumnDef &c : cur->table().columns)
-    rows.columns.push_back(c.name);
-  std::vector<Value> row;
-  for (;;) {
+    columns.push_back(c.name);
+  return replaceFrom(db, target, columns, [&](std::vector<Value> &row) -> Result<bool> {
     auto more = cur->next();
     if (!more)
       return more.status();
-    if (!*more)
-      break;
-    JET_TRY(cur->read(row));
-    rows.rows.push_back(row);
-  }
-  return replaceRows(db, target, std::move(rows));
+    if (*more)
+      JET_TRY(cur->read(row));
+    return *more;
+  });
 }
 
 } // namespace jet
