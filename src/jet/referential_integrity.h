@@ -12,6 +12,7 @@
 // table has one, otherwise through a scan of the table.
 #include "jet/index_maintenance.h"
 #include "jet/relationships.h"
+#include "jet/row_keys.h"
 
 #include <functional>
 #include <memory>
@@ -70,16 +71,5 @@ private:
   bool useIndexes_ = false;
   std::optional<std::vector<Relationship>> loaded_;
 };
-
-// Rows of `side` whose columns equal `key` (in relationship order): by index where one leads
-// with those columns, by scan otherwise. Text compares ignoring case, as the index does.
-struct KeyedRow {
-  RowLocation at;
-  std::vector<Value> values;
-};
-Result<std::vector<KeyedRow>> rowsWithKey(Pager &pager, std::shared_ptr<const TableDef> table,
-                                          std::span<const size_t> columns,
-                                          std::span<const Value> key, bool useIndexes,
-                                          size_t limit = 0);
 
 } // namespace jet

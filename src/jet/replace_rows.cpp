@@ -3,6 +3,7 @@
 #include "jet/csv_export.h"
 #include "jet/index_rows.h"
 #include "jet/page_allocator.h"
+#include "jet/row_keys.h"
 #include "jet/table_writer.h"
 
 #include <algorithm>
@@ -31,19 +32,11 @@ struct RowKey {
 // column, the usual autonumber ID, is keyed by its number alone: same matches, no encoding.
 struct Matcher {
   const TableDef &def;
-  const PhysicalIndex *pk = nullptr;
   std::vector<size_t> pkColumns; // positions in def.columns
+  const PhysicalIndex *pk = nullptr;
   bool integerKey = false;
 
-  explicit Matcher(const TableDef &d) : def(d) {
-    for (const LogicalIndex &li : def.indexes)
-      if (li.isPrimaryKey() && li.physical < def.physicalIndexes.size()) {
-        pk = &def.physicalIndexes[li.physical];
-        for (const IndexColumn &c : pk->columns)
-          if (const ColumnDef *col = def.columnByNumber(c.columnNumber))
-            pkColumns.push_back(static_cast<size_t>(col - def.columns.data()));
-        break;
-      }
+  explicit Matcher(const TableDef &d) : def(d), pk(primaryKeyOf(d, &pkColumns)) {
     if (pkColumns.size() == 1) {
       const ColumnType t = def.columns[pkColumns[0]].type;
       integerKey = t == ColumnType::Long || t == ColumnType::Integer || t == ColumnType::Byte;
@@ -92,17 +85,12 @@ struct Matcher {
   }
 
   std::string describe(std::span<const Value> row) const {
-    std::string s;
-    const std::vector<size_t> *cols = &pkColumns;
-    std::vector<size_t> all;
-    if (!pk) {
-      for (size_t i = 0; i < def.columns.size() && i < 3; ++i)
-        all.push_back(i);
-      cols = &all;
-    }
-    for (size_t i = 0; i < cols->size(); ++i)
-      s += (i ? ", " : "") + def.columns[(*cols)[i]].name + " = " + describeValue(row[(*cols)[i]]);
-    return s;
+    if (pk)
+      return describeKey(def, pkColumns, keyOf(row, pkColumns));
+    std::vector<size_t> first;
+    for (size_t i = 0; i < def.columns.size() && i < 3; ++i)
+      first.push_back(i);
+    return describeKey(def, first, keyOf(row, first));
   }
 };
 
