@@ -27,7 +27,7 @@ Result<std::vector<size_t>> positionsOf(const TableDef &def, const std::vector<s
   for (const std::string &n : names) {
     const ColumnDef *c = def.findColumn(n);
     if (!c)
-      return refuse(ErrorCode::InvalidArgument, relationship,
+      return refuse(ErrorCode::NoSuchColumn, relationship,
                     "la tabella " + q(def.name) + " non ha il campo " + q(n) + ".");
     const size_t p = static_cast<size_t>(c - def.columns.data());
     if (std::find(out.begin(), out.end(), p) != out.end())
