@@ -242,7 +242,10 @@ Status create(Database &db, const RelationshipSpec &spec) {
     }
     // The referenced side: the same definition where the table refers to itself.
     const bool self = c.page == parent.page;
-    TableDef other = self ? TableDef() : parent;
+    auto parentNow = db.table(parent.name);
+    if (!parentNow)
+      return parentNow.status();
+    TableDef other = self ? TableDef() : **parentNow;
     TableDef &p = self ? c : other;
     LogicalIndex rx;
     rx.number = nextIndexNumber(p);

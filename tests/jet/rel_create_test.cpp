@@ -1,6 +1,7 @@
 // New relationships on copies of the suite-shaped file: multi-column keys, cascading updates
 // and deletes down two levels, refusals that change nothing, and the demo database with the
 // suite's relationships as Access writes them.
+#include "jet/database_builder.h"
 #include "jet/names.h"
 #include "jet/relationship_writer.h"
 #include "jet/relationships.h"
@@ -254,6 +255,53 @@ TEST(RelCreate, IndexesAsAccessMakesThem) {
   EXPECT_EQ((*db->table("PRODOTTI"))->raw, prodotti);
   db.reset();
   EXPECT_EQ(writetest::checkFindings(path), "");
+}
+
+// A table that refers to itself: both indexes in one definition, and a delete that cascades
+// down a chain of rows of the same table.
+TEST(RelCreate, SelfReferenceCascadesDownTheChain) {
+  vasktest::TempDir dir;
+  const auto path = dir.file("reparti.mdb");
+  ASSERT_TRUE(jet::createDatabase(path.string()).isOk());
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    jet::ColumnSpec id = col("ID", ColumnType::Long);
+    id.autoNumber = true;
+    ASSERT_TRUE(jet::createTable(*db, {"REPARTI",
+                                       {id, col("IDSuperiore", ColumnType::Long),
+                                        col("Nome", ColumnType::Text, 30)},
+                                       {{"PrimaryKey", {{"ID", true}}, true}}})
+                    .isOk());
+    // 1 ← 2 ← 3 ← 4, and 5 alone.
+    for (int i = 1; i <= 5; ++i) {
+      std::vector<Value> v{Value(), i == 1 || i == 5 ? Value() : Value(int32_t(i - 1)),
+                           Value("Reparto " + std::to_string(i))};
+      ASSERT_TRUE(db->insertRow("REPARTI", v).isOk());
+    }
+    auto r = relationship("REPARTI", {"IDSuperiore"}, "REPARTI", {"ID"});
+    r.name = "Gerarchia";
+    r.cascadeDeletes = true;
+    auto st = jet::createRelationship(*db, r);
+    ASSERT_TRUE(st.isOk()) << st.message();
+    auto def = *db->table("REPARTI");
+    const jet::LogicalIndex *fk = nullptr, *rx = nullptr;
+    for (auto &li : def->indexes) {
+      if (li.name == "Gerarchia")
+        fk = &li;
+      if (li.name == ".rC")
+        rx = &li;
+    }
+    ASSERT_TRUE(fk && rx);
+    EXPECT_EQ(fk->relatedIndex, rx->number);
+    EXPECT_EQ(rx->relatedIndex, fk->number);
+    EXPECT_EQ(fk->relatedTablePage, def->page);
+    std::vector<Value> orphan{Value(), Value(int32_t(42)), Value("Senza superiore")};
+    EXPECT_EQ(db->insertRow("REPARTI", orphan).status().code(), ErrorCode::RelationshipParent);
+    ASSERT_TRUE(db->deleteRow("REPARTI", find(*db, "REPARTI", 2)).isOk());
+    EXPECT_EQ(values(*db, "REPARTI", 0), (std::set<int32_t>{1, 5}));
+  }
+  expectSound(path, {"REPARTI"});
 }
 
 TEST(RelCreate, RefusalsChangeNothing) {
