@@ -2,6 +2,7 @@
 
 #include "jet/catalog.h"
 #include "jet/names.h"
+#include "jet/row_keys.h"
 #include "jet/table_writer.h"
 
 namespace jet {

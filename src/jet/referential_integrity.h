@@ -12,7 +12,6 @@
 // table has one, otherwise through a scan of the table.
 #include "jet/index_maintenance.h"
 #include "jet/relationships.h"
-#include "jet/row_keys.h"
 
 #include <functional>
 #include <memory>
