@@ -5,6 +5,7 @@
 #include "jet/names.h"
 #include "jet/relationship_writer.h"
 #include "jet/relationships.h"
+#include "jet/replace_rows.h"
 #include "jet/table_ops.h"
 #include "rel_support.h"
 #include "tables_support.h"
@@ -171,6 +172,40 @@ TEST(RelCreate, MultiColumnKeysCascadeUpdatesAndDeletesTwoLevelsDown) {
           "FOREIGN KEY (\"riga\") REFERENCES \"RIGHEFATTURA\"(\"riga\")"})
       EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
   }
+}
+
+// Saving a working copy in which one invoice got a new number: that invoice is updated, its
+// lines and their notes follow, nothing else is written.
+TEST(RelCreate, ReplaceThatChangesAKeyCascadesOnlyThere) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  auto db = writetest::openWritable(path);
+  ASSERT_TRUE(db);
+  Lines l = addLines(*db, true);
+  auto lines = writetest::rows(*db, "RIGHEFATTURA");
+  jet::SourceRows src;
+  for (auto &c : (*db->table("FATTURE"))->columns)
+    src.columns.push_back(c.name);
+  src.rows = writetest::rows(*db, "FATTURE");
+  src.rows[0][1] = Value(int32_t(90001));
+  auto r = jet::replaceRows(*db, "FATTURE", src);
+  ASSERT_TRUE(r.isOk()) << r.status().message();
+  EXPECT_EQ(r->updated, 1u);
+  EXPECT_EQ(r->unchanged, src.rows.size() - 1);
+  const std::vector<Value> renamed{Value(int32_t(90001)), l.a[1]};
+  EXPECT_EQ(linesOf(*db, "RIGHEFATTURA", renamed), 3u);
+  EXPECT_EQ(linesOf(*db, "NOTERIGHE", renamed), 2u);
+  EXPECT_EQ(linesOf(*db, "RIGHEFATTURA", l.b), 1u);
+  // A copy that drops an invoice with lines takes them with it (the relationship cascades).
+  src.rows = writetest::rows(*db, "FATTURE");
+  src.rows.erase(src.rows.begin());
+  r = jet::replaceRows(*db, "FATTURE", src);
+  ASSERT_TRUE(r.isOk()) << r.status().message();
+  EXPECT_EQ(r->deleted, 1u);
+  EXPECT_EQ(linesOf(*db, "RIGHEFATTURA", renamed), 0u);
+  db.reset();
+  expectSound(path, {"FATTURE", "RIGHEFATTURA", "NOTERIGHE", "SCADENZE"});
 }
 
 TEST(RelCreate, KeyChangeRefusedWhereUpdatesDoNotCascade) {
