@@ -309,7 +309,7 @@ void GestioneTabelle::btnSalva_Click() {
   {
     Attesa attesa(QStringLiteral("Attendere, registrazione di ") + TabellaCorrente +
                   QStringLiteral(" in corso..."));
-    st = SalvaCopia(b.Connessione(), utf8(TabellaCorrente), kCopia);
+    st = SalvaCopia(b.Connessione(), utf8(TabellaCorrente), kCopia).status();
   }
   if (!st) {
     // Nothing has changed: the copy stays open for correction.
