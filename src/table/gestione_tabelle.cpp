@@ -8,6 +8,7 @@
 #include "app/comune/tasti.h"
 #include "data/ado_types.h"
 #include "data/shared_database.h"
+#include "data/working_copy.h"
 #include "grid/griglia_dati.h"
 #include "table/salva_copia.h"
 #include "table/sql_sicuro.h"
@@ -183,9 +184,11 @@ void GestioneTabelle::List1_Click() {
   auto nome = NomeSql(utf8(TabellaCorrente));
   if (!nome)
     throw ErroreVask(nome.status());
-  auto rs = b.Leggi("Select * from " + *nome, 1, 1);
-  long conteggio = rs->RecordCount() >= 1 ? rs->RecordCount() : 0;
-  rs->Close();
+  // The rows "Select * from" the table would give, counted without reading their values.
+  auto righe = data::ContaRighe(b.Connessione(), utf8(TabellaCorrente));
+  if (!righe)
+    throw ErroreVask(righe.status());
+  long conteggio = *righe;
   QString riempi = QStringLiteral(" ");
   MostraStato(RiempiADestra(TabellaCorrente, 20, riempi) + QStringLiteral(" - Records: ") +
                   QString::number(conteggio),
@@ -212,9 +215,10 @@ void GestioneTabelle::btnTabella_Click() {
   TerminaEdit();
   if (c_.grTabelle)
     c_.grTabelle->Svuota();
+  // The copy is what "SELECT * Into TemporaneaVask" makes, written by the engine's bulk path.
   b.InTransazione([&] {
     b.EseguiIgnorandoErrori("DROP table TemporaneaVask");
-    b.Esegui("SELECT * Into TemporaneaVask from " + *nome);
+    Verifica(data::CopiaTabella(b.Connessione(), utf8(TabellaCorrente), kCopia));
   });
   auto rs = b.Leggi("select * from TemporaneaVask;", 1, 1);
   HaCampoID = false;
