@@ -1,0 +1,185 @@
+// The operator's main road on the demo database, through the real main window: "Apri Tabella"
+// on the 100,000-row transaction table (copy into TemporaneaVask, CaricaGriglia, first paint),
+// "Salva" after a few rows were edited, and on the working copy a bulk delete with two
+// conditions and a bulk modify with one, each with the grid's reload. The peer is mdbtools'
+// mdb-export reading the same table, in the same run.
+//
+//   bench_tabella [FILE [TABLE]]   default: a fresh `vaskdb demo --rows 100000`, table BUONI
+#include "app/comune/dialoghi.h"
+#include "app/comune/errori.h"
+#include "app/comune/fungen.h"
+#include "app/comune/messaggi.h"
+#include "app/frmmain.h"
+#include "bulk/dialoghi_bulk.h"
+#include "data/connection.h"
+#include "data/working_copy.h"
+#include "grid/griglia_dati.h"
+#include "table/banca_dati.h"
+#include "table/gestione_tabelle.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+void eventi() {
+  for (int i = 0; i < 3; ++i)
+    QCoreApplication::processEvents();
+}
+
+int fallisce(const std::string &cosa) {
+  std::fprintf(stderr, "bench_tabella: %s\n", cosa.c_str());
+  return 1;
+}
+
+// Messages shown since the last call, as one line (empty when none).
+std::string mostrati(MsgBoxSimulato &box) {
+  std::string out;
+  for (const auto &m : box.Mostrati())
+    out += (out.empty() ? "" : " | ") + m.testo.toStdString();
+  box.Azzera();
+  return out;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+
+  const fs::path dir = fs::temp_directory_path() / ("bench_tabella_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  fs::path file = argc > 1 ? fs::path(argv[1]) : dir / "demo.mdb";
+  const std::string tabella = argc > 2 ? argv[2] : "BUONI";
+  if (argc <= 1) {
+    const fs::path tool = fs::canonical("/proc/self/exe").parent_path().parent_path() / "vaskdb";
+    const std::string cmd = "'" + tool.string() + "' demo '" + file.string() + "' --rows 100000";
+    auto t0 = Clock::now();
+    if (std::system(cmd.c_str()) != 0)
+      return fallisce("vaskdb demo failed: " + cmd);
+    std::printf("demo database built in %.0f ms (%s, %.1f MB)\n", ms(t0, Clock::now()),
+                file.c_str(), fs::file_size(file) / (1024.0 * 1024.0));
+  }
+
+  // The peer: mdb-export reading the whole table.
+  auto p0 = Clock::now();
+  const std::string esporta = "mdb-export '" + file.string() + "' '" + tabella + "' > /dev/null";
+  if (std::system(esporta.c_str()) != 0)
+    return fallisce("mdb-export failed");
+  const double peer = ms(p0, Clock::now());
+
+  frmMain::ImpostaCartellaProgramma(QString::fromStdString(dir.string()));
+  MsgBoxSimulato box;
+  ApriFileSimulato dialogo;
+  auto w = std::make_unique<frmMain>();
+  w->Termina = [] {};
+  w->show();
+  eventi();
+  dialogo.Rispondi(QString::fromStdString(file.string()));
+  w->btnDatabase->click();
+  eventi();
+  auto voci = w->List1->findItems(QString::fromStdString(tabella), Qt::MatchExactly);
+  if (voci.size() != 1)
+    return fallisce("table " + tabella + " not listed: " + mostrati(box));
+  w->List1->setCurrentItem(voci[0]);
+  w->Tabelle->List1_Click();
+  grid::GrigliaDati *g = w->Griglia;
+  tabelle::BancaDati &banca = *w->Tabelle->Banca();
+
+  auto apri = [&]() {
+    auto t0 = Clock::now();
+    w->btnTabella->click();
+    eventi();
+    g->grab(); // the first screen, painted
+    return ms(t0, Clock::now());
+  };
+
+  // (a) "Apri Tabella".
+  const double apertura = apri();
+  auto rs = g->RecordsetGriglia();
+  if (!rs || !mostrati(box).empty())
+    return fallisce("the table did not open");
+  const long righe = rs->RecordCount();
+  // Its parts, timed again alone: the copy, and CaricaGriglia with the paint.
+  auto c0 = Clock::now();
+  banca.InTransazione(
+      [&] { Verifica(data::CopiaTabella(banca.Connessione(), tabella, "CopiaBench")); });
+  const double copia = ms(c0, Clock::now());
+  banca.Esegui("DROP table CopiaBench");
+  // The same copy as the SQL statement makes it, row by row.
+  auto q0 = Clock::now();
+  banca.InTransazione([&] { banca.Esegui("SELECT * Into CopiaBench from [" + tabella + "]"); });
+  const double copiaSql = ms(q0, Clock::now());
+  banca.Esegui("DROP table CopiaBench");
+  auto k0 = Clock::now();
+  w->Comandi.CaricaGriglia(TabellaCorrente, QString());
+  g->grab();
+  const double carica = ms(k0, Clock::now());
+
+  // (b) "Salva" after editing five rows spread over the table.
+  const int colonna = g->RecordsetGriglia()->fieldIndex("Targa");
+  for (int i = 0; i < 5; ++i) {
+    g->setRow(static_cast<int>(righe * i / 5));
+    g->setCol(colonna >= 0 ? colonna : 1);
+    if (!g->setTestoCella(QStringLiteral("BE%1NCH").arg(i)).isOk())
+      return fallisce("edit refused");
+  }
+  auto s0 = Clock::now();
+  w->btnSalva->click();
+  eventi();
+  const double salva = ms(s0, Clock::now());
+  if (std::string m = mostrati(box); !m.empty())
+    return fallisce("save refused: " + m);
+
+  // (d) and (e) on a fresh working copy.
+  apri();
+  mostrati(box);
+  bulk::DialoghiBulk &b = *w->Bulk;
+  auto d0 = Clock::now();
+  b.Cancellazione->EseguiCancellazione(
+      QStringLiteral("( [Prodotto] = 'Gasolio') AND ( [Litri] > 30)"));
+  const double cancella = ms(d0, Clock::now());
+  const std::string esitoCancella = mostrati(box);
+  const long dopoCancella = g->RecordsetGriglia()->RecordCount();
+  auto m0 = Clock::now();
+  b.Modifica->EseguiModifica(QStringLiteral("UPDATE [TemporaneaVask] SET [Fatturato] = True"),
+                             QStringLiteral("( [Prodotto] = 'Benzina')"));
+  const double modifica = ms(m0, Clock::now());
+  const std::string esitoModifica = mostrati(box);
+  w->btnUscita->click();
+  eventi();
+
+  std::printf("table %s: %ld rows\n", tabella.c_str(), righe);
+  std::printf("  (a) Apri Tabella: copy + CaricaGriglia + paint  %8.1f ms\n", apertura);
+  std::printf("        of which the copy alone                  %8.1f ms\n", copia);
+  std::printf("        of which CaricaGriglia + paint alone     %8.1f ms\n", carica);
+  std::printf("      (the copy by SELECT * INTO, row by row     %8.1f ms)\n", copiaSql);
+  std::printf("  (b) Salva after editing 5 rows                 %8.1f ms\n", salva);
+  std::printf("  (d) bulk delete, 2 conditions, + reload        %8.1f ms  (%ld rows left; %s)\n",
+              cancella, dopoCancella, esitoCancella.c_str());
+  std::printf("  (e) bulk modify, 1 condition, + reload         %8.1f ms  %s\n", modifica,
+              esitoModifica.c_str());
+  std::printf("peer: mdb-export of %s                     %8.1f ms\n", tabella.c_str(), peer);
+  std::printf("ratio to the peer: open %.2f, save %.2f, delete %.2f, modify %.2f\n",
+              apertura / peer, salva / peer, cancella / peer, modifica / peer);
+  w.reset();
+  if (argc <= 1)
+    fs::remove_all(dir);
+  return 0;
+}
