@@ -197,6 +197,12 @@ int main(int argc, char **argv) {
                              QStringLiteral("( [Prodotto] = 'Benzina')"));
   const double modifica = ms(m0, Clock::now());
   const std::string esitoModifica = mostrati(box);
+  // "Nuova riga (Ins)": the next ID, the new row and the reload.
+  auto n0 = Clock::now();
+  w->btnNuovo->click();
+  eventi();
+  const double nuova = ms(n0, Clock::now());
+  const std::string esitoNuova = mostrati(box);
   w->btnUscita->click();
   eventi();
 
@@ -213,6 +219,8 @@ int main(int argc, char **argv) {
               cancella, dopoCancella, esitoCancella.c_str());
   std::printf("  (e) bulk modify, 1 condition, + reload         %8.1f ms  %s\n", modifica,
               esitoModifica.c_str());
+  std::printf("  Nuova riga (Ins), + reload                     %8.1f ms  %s\n", nuova,
+              esitoNuova.c_str());
   std::printf("peer: mdb-export of %s                     %8.1f ms\n", tabella.c_str(), peer);
   std::printf("ratio to the peer: open %.2f, save %.2f, delete %.2f, modify %.2f\n",
               apertura / peer, salva / peer, cancella / peer, modifica / peer);

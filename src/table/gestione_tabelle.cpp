@@ -220,20 +220,26 @@ void GestioneTabelle::btnTabella_Click() {
     b.EseguiIgnorandoErrori("DROP table TemporaneaVask");
     Verifica(data::CopiaTabella(b.Connessione(), utf8(TabellaCorrente), kCopia));
   });
-  auto rs = b.Leggi("select * from TemporaneaVask;", 1, 1);
+  // The fields "select * from TemporaneaVask" gives and its row count, without reading the rows.
+  auto copia = b.Connessione().database().storage().table(kCopia);
+  if (!copia)
+    throw ErroreVask(copia.status());
+  const auto &campi = (*copia)->columns();
   HaCampoID = false;
-  CampoOrdine = rs->fieldCount() > 0 ? qs(rs->fields()[0].name) : QString();
-  for (const auto &f : rs->fields())
+  CampoOrdine = campi.empty() ? QString() : qs(campi[0].name);
+  for (const auto &f : campi)
     if (f.name == "ID") {
       HaCampoID = true;
       break;
     }
+  auto righe = data::ContaRighe(b.Connessione(), kCopia);
+  if (!righe)
+    throw ErroreVask(righe.status());
   attesa.Fine();
-  if (rs->RecordCount() < 1) {
+  if (*righe < 1) {
     if (MsgBox(QStringLiteral("Tabella Vuota ! \r\nAggiungere un record vuoto ?"),
                vbYesNo + vbCritical + vbDefaultButton2,
                QStringLiteral("TABELLA  VUOTA")) != vbYes) {
-      rs->Close();
       *c_.GrigliaVuota = true;
       return;
     }
@@ -248,7 +254,6 @@ void GestioneTabelle::btnTabella_Click() {
         throw ErroreVask(r.status());
     });
   }
-  rs->Close();
   *c_.GrigliaVuota = true;
   TerminaEdit();
   c_.btnDatabase->setEnabled(false);
