@@ -12,6 +12,7 @@
 // the transaction reads through it); committedPager() and committedCursor() read the file as
 // last committed, for connections that must not see the transaction before its commit.
 #include "jet/catalog.h"
+#include "jet/column_defaults.h"
 #include "jet/file.h"
 #include "jet/header.h"
 #include "jet/index_btree_maintainer.h"
@@ -27,6 +28,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +59,13 @@ public:
   Pager &pager() { return *pager_; }
   Pager &committedPager() { return committed_ ? *committed_ : *pager_; }
   const Catalog &catalog() const { return catalog_; }
+  // The catalogue as last committed: differs from catalog() while the open transaction has
+  // created or dropped a table.
+  const Catalog &committedCatalog() const {
+    return committedCatalog_ ? *committedCatalog_ : catalog_;
+  }
   // Reads the catalogue again, as the open transaction sees it (after a table was created or
-  // dropped, or such a change undone).
+  // dropped, or such a change undone). Rollbacks and failed statements call it themselves.
   Status reloadCatalog();
   bool writable() const { return session_ != nullptr; }
 
@@ -112,13 +119,15 @@ private:
                                                       size_t cachePages);
   struct DefCache {
     std::map<uint32_t, std::shared_ptr<const TableDef>> defs; // by definition page
+    std::map<uint32_t, std::vector<ColumnDefault>> defaults;  // tables with column defaults
   };
   Result<std::shared_ptr<const TableDef>> tableIn(Pager &pager, DefCache &cache,
-                                                  std::string_view name);
+                                                  const Catalog &catalog, std::string_view name);
   // Runs one row statement: inside the open transaction under a savepoint, or in a transaction
   // of its own.
   template <typename F> Status statement(F &&op);
   void afterUndo();
+  void forgetDroppedDefs();
 
   DatabaseHeader header_;
   std::unique_ptr<WriteSession> session_;
@@ -126,6 +135,8 @@ private:
   std::unique_ptr<Pager> committed_;
   std::unique_ptr<PageAllocator> allocator_;
   Catalog catalog_;
+  // The committed catalogue, kept from the first schema change of a transaction to its end.
+  std::optional<Catalog> committedCatalog_;
   DefCache defs_;
   DefCache committedDefs_;
   IndexMaintainer *indexes_ = &btreeIndexMaintenance();
