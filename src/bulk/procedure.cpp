@@ -7,7 +7,7 @@
 #include "app/comune/tasti.h"
 #include "app/comune/twips.h"
 #include "bulk/condizioni.h"
-#include "data/working_copy.h"
+#include "data/row_count.h"
 #include "grid/griglia_dati.h"
 #include "grid/testo_valore.h"
 #include "widgets/ctextbox.h"

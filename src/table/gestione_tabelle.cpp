@@ -7,8 +7,8 @@
 #include "app/comune/messaggi.h"
 #include "app/comune/tasti.h"
 #include "data/ado_types.h"
+#include "data/row_count.h"
 #include "data/shared_database.h"
-#include "data/working_copy.h"
 #include "grid/griglia_dati.h"
 #include "table/salva_copia.h"
 #include "table/sql_sicuro.h"
@@ -215,10 +215,9 @@ void GestioneTabelle::btnTabella_Click() {
   TerminaEdit();
   if (c_.grTabelle)
     c_.grTabelle->Svuota();
-  // The copy is what "SELECT * Into TemporaneaVask" makes, written by the engine's bulk path.
   b.InTransazione([&] {
     b.EseguiIgnorandoErrori("DROP table TemporaneaVask");
-    Verifica(data::CopiaTabella(b.Connessione(), utf8(TabellaCorrente), kCopia));
+    b.Esegui("SELECT * Into TemporaneaVask from " + *nome);
   });
   // The fields "select * from TemporaneaVask" gives and its row count, without reading the rows.
   auto copia = b.Connessione().database().storage().table(kCopia);
