@@ -89,6 +89,10 @@ frmMain::frmMain(FabbricaDb fabbrica, QWidget *genitore) : QMainWindow(genitore)
   });
   installaTabelle();
   InstallaStampa(*this);
+  ImpostaRipristinoDopoErrore([this] {
+    if (auto banca = GestoreDb ? GestoreDb->Banca() : nullptr)
+      banca->AnnullaTransazioneAperta();
+  });
 }
 
 void frmMain::installaTabelle() {
@@ -151,7 +155,9 @@ void frmMain::installaTabelle() {
           [this] { esegui([this] { Tabelle->btnEscEG_Click(); }); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+  ImpostaRipristinoDopoErrore(nullptr);
+}
 
 void frmMain::installaBulk() {
   bulk::AmbienteBulk a;

@@ -15,6 +15,10 @@ namespace {
 QListWidget *lista(QFrame *fr, const char *nome, double l, double t, double w, double h) {
   auto *x = new QListWidget(fr);
   x->setObjectName(QString::fromLatin1(nome));
+  // As designed, the lists scroll only up and down (a horizontal bar would hide a row of the
+  // short lists) and a text wider than the list is cut, not shortened with an ellipsis.
+  x->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  x->setTextElideMode(Qt::ElideNone);
   ImpostaGeometria(x, l, t, w, h);
   return x;
 }

@@ -7,6 +7,7 @@
 #include "app/comune/tasti.h"
 #include "app/comune/twips.h"
 #include "bulk/condizioni.h"
+#include "data/row_count.h"
 #include "grid/griglia_dati.h"
 #include "grid/testo_valore.h"
 #include "widgets/ctextbox.h"
@@ -468,13 +469,9 @@ long ProceduraCancellazione::ContaRighe() {
   std::shared_ptr<data::Connection> conn = a_.Connessione ? a_.Connessione() : nullptr;
   if (!conn || !conn->isOpen())
     return -1;
-  auto rs = conn->OpenRecordset("select * from TemporaneaVask;", data::CursorType::Keyset,
-                                data::LockType::ReadOnly, 1);
-  if (!rs || !*rs)
-    return -1;
-  long n = (*rs)->RecordCount();
-  (*rs)->Close();
-  return n;
+  // Counted without reading the rows' values, as "select * from TemporaneaVask" would count them.
+  auto n = data::ContaRighe(*conn, "TemporaneaVask");
+  return n ? *n : -1;
 }
 
 void ProceduraCancellazione::EseguiCancellazione(const QString &condizione) {

@@ -181,7 +181,7 @@ jet::Status Connection::Execute(const std::string &text, int64_t *rowsAffected, 
   bool writes = sql::writes(*statement);
   if (writes)
     JET_TRY(requireWriteAccess());
-  auto r = sql::execute(db_->storage(), *statement);
+  auto r = sql::execute(writes ? db_->storage() : db_->storageFor(this), *statement);
   if (writes)
     db_->storage().invalidate();
   if (!r)
@@ -231,7 +231,8 @@ jet::Result<std::shared_ptr<Recordset>> Connection::OpenRecordset(const std::str
   // Rows go straight into the compact buffer: a big table is never held twice.
   RowBuffer rows;
   std::vector<RowId> ids;
-  auto r = sql::query(db_->storage(), *statement, [&](sql::RowId id, sql::Row &&row) {
+  // Another connection's transaction is not seen before its commit.
+  auto r = sql::query(db_->storageFor(this), *statement, [&](sql::RowId id, sql::Row &&row) {
     rows.append(row);
     ids.push_back(id);
     return jet::Status::ok();

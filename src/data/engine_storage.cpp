@@ -158,6 +158,15 @@ jet::Status EngineStorage::dropTable(std::string_view name) {
   tables_.erase(lower(name));
   return jet::dropTable(db_, name);
 }
+jet::Result<int64_t> EngineStorage::copyTable(std::string_view source, const std::string &target,
+                                              const RowFilter &keep) {
+  if (committed_)
+    return committedViewOnly();
+  tables_.erase(lower(target));
+  uint32_t copied = 0;
+  JET_TRY(jet::copyTable(db_, source, target, keep, &copied));
+  return static_cast<int64_t>(copied);
+}
 jet::Status EngineStorage::createIndex(std::string_view table, const sql::IndexDef &def) {
   tables_.erase(lower(table));
   return jet::createIndex(db_, table, toIndexSpec(def));
@@ -181,6 +190,7 @@ jet::Status EngineStorage::commit() {
 jet::Status EngineStorage::rollback() {
   if (committed_ || !db_.inTransaction())
     return jet::Status::ok();
+  tables_.clear(); // a table the transaction made is gone again
   return db_.rollback();
 }
 jet::Result<int> EngineStorage::savepoint() {
@@ -194,6 +204,7 @@ jet::Result<int> EngineStorage::savepoint() {
 jet::Status EngineStorage::rollbackTo(int savepoint) {
   if (committed_ || savepoint < 0)
     return committedViewOnly();
+  tables_.clear();
   return db_.rollbackTo(static_cast<size_t>(savepoint));
 }
 jet::Status EngineStorage::release(int savepoint) {

@@ -33,6 +33,8 @@ public:
   jet::Status createTable(const sql::TableDef &def) override;
   jet::Status dropTable(std::string_view name) override;
   jet::Status createIndex(std::string_view table, const sql::IndexDef &def) override;
+  jet::Result<int64_t> copyTable(std::string_view source, const std::string &target,
+                                 const RowFilter &keep) override;
 
   bool inTransaction() const override;
   jet::Status begin() override;

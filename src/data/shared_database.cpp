@@ -48,8 +48,16 @@ jet::Result<std::shared_ptr<SharedDatabase>> SharedDatabase::acquire(const std::
   db->key_ = key;
   db->db_ = std::move(opened.value());
   db->storage_ = std::make_unique<EngineStorage>(*db->db_);
+  db->committed_ = std::make_unique<EngineStorage>(*db->db_, true);
   reg[key] = db;
   return db;
+}
+
+EngineStorage &SharedDatabase::storageFor(const Connection *c) {
+  if (!owner_ || owner_ == c || !db_->inTransaction())
+    return *storage_;
+  committed_->invalidate(); // definitions may have changed with the last commit
+  return *committed_;
 }
 
 SharedDatabase::~SharedDatabase() {

@@ -19,6 +19,9 @@ public:
 
   jet::Database &engine() { return *db_; }
   EngineStorage &storage() { return *storage_; }
+  // What a connection reads through: the open transaction's view for the connection that holds
+  // it (and for every connection when none does), the file as last committed for the others.
+  EngineStorage &storageFor(const Connection *c);
   const std::string &path() const { return path_; }
 
   // The connection whose transaction is open, or null.
@@ -31,6 +34,7 @@ private:
   std::string key_;
   std::unique_ptr<jet::Database> db_;
   std::unique_ptr<EngineStorage> storage_;
+  std::unique_ptr<EngineStorage> committed_;
   const Connection *owner_ = nullptr;
 };
 

@@ -2,8 +2,8 @@
 
 namespace jet {
 
-std::string columnTypeName(const ColumnDef &col) {
-  switch (col.type) {
+const char *typeName(ColumnType type) {
+  switch (type) {
   case ColumnType::Boolean:
     return "Sì/No";
   case ColumnType::Byte:
@@ -11,7 +11,7 @@ std::string columnTypeName(const ColumnDef &col) {
   case ColumnType::Integer:
     return "Intero";
   case ColumnType::Long:
-    return col.isAutoNumber() ? "Contatore" : "Intero lungo";
+    return "Intero lungo";
   case ColumnType::Currency:
     return "Valuta";
   case ColumnType::Single:
@@ -27,13 +27,21 @@ std::string columnTypeName(const ColumnDef &col) {
   case ColumnType::Ole:
     return "Oggetto OLE";
   case ColumnType::Memo:
-    return col.isHyperlink() ? "Collegamento ipertestuale" : "Memo";
+    return "Memo";
   case ColumnType::Guid:
     return "ID replica";
   case ColumnType::Numeric:
     return "Decimale";
   }
   return "Sconosciuto";
+}
+
+std::string columnTypeName(const ColumnDef &col) {
+  if (col.type == ColumnType::Long && col.isAutoNumber())
+    return "Contatore";
+  if (col.type == ColumnType::Memo && col.isHyperlink())
+    return "Collegamento ipertestuale";
+  return typeName(col.type);
 }
 
 int adoType(const ColumnDef &col) {

@@ -8,7 +8,9 @@
 
 namespace jet {
 
-// Access's Italian name of the type ("Testo", "Intero lungo", ...).
+// Access's Italian name of a type ("Testo", "Intero lungo", ...), and of a column's type, which
+// also tells an autonumber and a hyperlink apart.
+const char *typeName(ColumnType type);
 std::string columnTypeName(const ColumnDef &col);
 int adoType(const ColumnDef &col);
 int64_t adoDefinedSize(const ColumnDef &col);

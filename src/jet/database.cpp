@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 namespace jet {
@@ -103,8 +104,23 @@ Status Database::reloadCatalog() {
   auto catalog = Catalog::load(*pager_);
   if (!catalog)
     return catalog.status();
+  if (inTransaction() && !committedCatalog_)
+    committedCatalog_ = catalog_;
   catalog_ = std::move(*catalog);
+  forgetDroppedDefs();
+  if (integrity_)
+    integrity_->invalidate();
   return Status::ok();
+}
+
+void Database::forgetDroppedDefs() {
+  // A page that held a dropped table's definition may hold a new one with the same bytes but
+  // other design properties.
+  std::set<uint32_t> live;
+  for (const auto &e : catalog_.tables())
+    live.insert(e.tableDefPage());
+  std::erase_if(defs_.defs, [&](const auto &d) { return !live.count(d.first); });
+  std::erase_if(defs_.defaults, [&](const auto &d) { return !live.count(d.first); });
 }
 
 std::vector<std::string> Database::tableNames() const {
@@ -154,9 +170,9 @@ DefState compareDef(Pager &pager, const TableDef &def) {
 
 } // namespace
 
-Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache &cache,
-                                                          std::string_view name) {
-  const CatalogEntry *e = catalog_.findTable(name);
+Result<std::shared_ptr<const TableDef>>
+Database::tableIn(Pager &pager, DefCache &cache, const Catalog &catalog, std::string_view name) {
+  const CatalogEntry *e = catalog.findTable(name);
   if (!e)
     return Status(ErrorCode::NoSuchTable,
                   "Il motore di database non trova la tabella \"" + std::string(name) + "\".");
@@ -187,9 +203,10 @@ Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache
   if (!def)
     return def.status();
   std::shared_ptr<const TableDef> out = *def;
+  cache.defaults.erase(e->tableDefPage());
   if (!e->isSystem()) {
     // The columns' design properties (Required) live in the catalogue row.
-    auto catalogDef = tableIn(pager, cache, Catalog::kTableName);
+    auto catalogDef = tableIn(pager, cache, catalog, Catalog::kTableName);
     if (catalogDef) {
       TableWriter w({pager, *allocator_}, *catalogDef, noIndexMaintenance());
       auto row = w.read(e->location);
@@ -204,6 +221,8 @@ Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache
               if (equalsNoCase(object, c.name))
                 if (auto it = values.find("Required"); it != values.end())
                   c.required = it->second.isTrue();
+          if (auto d = columnDefaults(*copy, props); !d.empty())
+            cache.defaults[e->tableDefPage()] = std::move(d);
           out = copy;
         }
       }
@@ -214,11 +233,11 @@ Result<std::shared_ptr<const TableDef>> Database::tableIn(Pager &pager, DefCache
 }
 
 Result<std::shared_ptr<const TableDef>> Database::table(std::string_view name) {
-  return tableIn(*pager_, defs_, name);
+  return tableIn(*pager_, defs_, catalog_, name);
 }
 
 Result<std::shared_ptr<const TableDef>> Database::committedTable(std::string_view name) {
-  return tableIn(committedPager(), committed_ ? committedDefs_ : defs_, name);
+  return tableIn(committedPager(), committed_ ? committedDefs_ : defs_, committedCatalog(), name);
 }
 
 Result<TableCursor> Database::cursor(std::string_view name) {
@@ -263,6 +282,7 @@ Status Database::commit() {
   pager_->refreshSize();
   committed_->dropCached(touched);
   committed_->refreshSize();
+  committedCatalog_.reset();
   return st;
 }
 
@@ -274,6 +294,14 @@ Status Database::rollback() {
   tx.rollback();
   deferred_->forget();
   pager_->dropCached(touched);
+  // Tables the transaction created or dropped are as the file has them again.
+  if (committedCatalog_) {
+    catalog_ = std::move(*committedCatalog_);
+    committedCatalog_.reset();
+    forgetDroppedDefs();
+    if (integrity_)
+      integrity_->invalidate();
+  }
   return Status::ok();
 }
 
@@ -309,6 +337,9 @@ void Database::afterUndo() {
   // Images the undo put back may differ from copies handed out before it.
   pager_->dropCached(session_->transaction().changedPageNumbers());
   pager_->dropAllCached();
+  // A schema change undone with the rest: the catalogue as the transaction now has it.
+  if (committedCatalog_)
+    (void)reloadCatalog();
 }
 
 Status Database::rollbackTo(size_t id) {
@@ -362,7 +393,7 @@ ReferentialIntegrity &Database::rowHook() {
     integrity_ = std::make_unique<ReferentialIntegrity>(
         catalog_, [this](std::string_view name) { return table(name); });
   integrity_->setInner(indexes_);
-  integrity_->setUseIndexes(indexes_ == &btreeIndexMaintenance() || indexes_ == deferred_.get());
+  integrity_->setUseIndexes(keepsIndexTrees());
   return *integrity_;
 }
 
@@ -380,7 +411,11 @@ Result<RowLocation> Database::insertRow(std::string_view name, std::vector<Value
     if (!def)
       return def.status();
     TableWriter w({*pager_, *allocator_}, *def, rowHook());
-    auto r = w.insert(values, supplied);
+    // Columns the statement did not give take their DefaultValue.
+    std::vector<bool> given = supplied;
+    if (auto d = defs_.defaults.find((*def)->page); d != defs_.defaults.end() && !given.empty())
+      applyColumnDefaults(d->second, values, given, localNow());
+    auto r = w.insert(values, given);
     if (!r)
       return r.status();
     at = *r;

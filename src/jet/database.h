@@ -12,6 +12,7 @@
 // the transaction reads through it); committedPager() and committedCursor() read the file as
 // last committed, for connections that must not see the transaction before its commit.
 #include "jet/catalog.h"
+#include "jet/column_defaults.h"
 #include "jet/file.h"
 #include "jet/header.h"
 #include "jet/index_btree_maintainer.h"
@@ -28,6 +29,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +60,13 @@ public:
   Pager &pager() { return *pager_; }
   Pager &committedPager() { return committed_ ? *committed_ : *pager_; }
   const Catalog &catalog() const { return catalog_; }
+  // The catalogue as last committed: differs from catalog() while the open transaction has
+  // created or dropped a table.
+  const Catalog &committedCatalog() const {
+    return committedCatalog_ ? *committedCatalog_ : catalog_;
+  }
   // Reads the catalogue again, as the open transaction sees it (after a table was created or
-  // dropped, or such a change undone).
+  // dropped, or such a change undone). Rollbacks and failed statements call it themselves.
   Status reloadCatalog();
   bool writable() const { return session_ != nullptr; }
 
@@ -102,6 +109,11 @@ public:
   // does it itself. On failure nothing changed and the changes stay held.
   Status settleIndexes();
   IndexMaintainer &indexMaintainer() { return *indexes_; }
+  // Whether the installed maintainer keeps the index trees (lookups by key may use them once
+  // settleIndexes() has run).
+  bool keepsIndexTrees() const {
+    return indexes_ == &btreeIndexMaintenance() || indexes_ == deferred_.get();
+  }
   // Pages for new use, from the free-page map or the end of the file (writable databases).
   PageAllocator &pageAllocator() { return *allocator_; }
   // What every row write goes through: referential integrity in front of the index maintainer.
@@ -118,13 +130,15 @@ private:
                                                       size_t cachePages);
   struct DefCache {
     std::map<uint32_t, std::shared_ptr<const TableDef>> defs; // by definition page
+    std::map<uint32_t, std::vector<ColumnDefault>> defaults;  // tables with column defaults
   };
   Result<std::shared_ptr<const TableDef>> tableIn(Pager &pager, DefCache &cache,
-                                                  std::string_view name);
+                                                  const Catalog &catalog, std::string_view name);
   // Runs one row statement: inside the open transaction under a savepoint, or in a transaction
   // of its own.
   template <typename F> Status statement(F &&op);
   void afterUndo();
+  void forgetDroppedDefs();
 
   DatabaseHeader header_;
   std::unique_ptr<WriteSession> session_;
@@ -132,6 +146,8 @@ private:
   std::unique_ptr<Pager> committed_;
   std::unique_ptr<PageAllocator> allocator_;
   Catalog catalog_;
+  // The committed catalogue, kept from the first schema change of a transaction to its end.
+  std::optional<Catalog> committedCatalog_;
   DefCache defs_;
   DefCache committedDefs_;
   std::unique_ptr<DeferredIndexMaintainer> deferred_ = std::make_unique<DeferredIndexMaintainer>();

@@ -720,7 +720,8 @@ Status DatabaseBuilder::addTable(const TableSpec &tableSpec, std::vector<std::ve
   for (auto &r : rows)
     if (r.size() != plan->def.columns.size())
       return {ErrorCode::ValueCountMismatch,
-              "Numero di valori diverso dal numero dei campi della tabella '" + tableSpec.name + "'."};
+              "Numero di valori diverso dal numero dei campi della tabella '" + tableSpec.name +
+                  "'."};
   tables_.push_back({tableSpec, std::move(*plan), std::move(rows)});
   return Status::ok();
 }
@@ -809,6 +810,8 @@ Result<Bytes> DatabaseBuilder::build() {
     bool sys = t.tableSpec.system;
     objects.push_back(object(t.plan.def.page, kTablesId, t.tableSpec.name, 1,
                              sys ? sids::kEngine : sids::kAdmin, sys ? kSystemObjectFlags : 0));
+    if (PropertyMap props = designProperties(t.tableSpec); !sys && !props.empty())
+      objects.back()[14] = Value(encodeProperties(props)); // LvProp
     if (!sys)
       for (const Bytes *sid : {&sids::kUsers, &sids::kAdmin, &sids::kAdmins})
         aces.push_back(ace(t.plan.def.page, *sid, kFullAccess, false));

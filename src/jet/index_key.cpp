@@ -1,5 +1,7 @@
 #include "jet/index_key.h"
 
+#include "jet/column_info.h"
+
 #include <bit>
 #include <cstring>
 #include <string>
@@ -15,40 +17,6 @@ constexpr uint8_t kDescendingNull = 0xFF;
 // Yes sorts before No, as -1 before 0.
 constexpr uint8_t kAscendingYes = 0x00;
 constexpr uint8_t kAscendingNo = 0xFF;
-
-const char *typeName(ColumnType t) {
-  switch (t) {
-  case ColumnType::Boolean:
-    return "Sì/No";
-  case ColumnType::Byte:
-    return "Byte";
-  case ColumnType::Integer:
-    return "Intero";
-  case ColumnType::Long:
-    return "Intero lungo";
-  case ColumnType::Currency:
-    return "Valuta";
-  case ColumnType::Single:
-    return "Precisione singola";
-  case ColumnType::Double:
-    return "Precisione doppia";
-  case ColumnType::DateTime:
-    return "Data/ora";
-  case ColumnType::Binary:
-    return "Binario";
-  case ColumnType::Text:
-    return "Testo";
-  case ColumnType::Ole:
-    return "Oggetto OLE";
-  case ColumnType::Memo:
-    return "Memo";
-  case ColumnType::Guid:
-    return "ID replica";
-  case ColumnType::Numeric:
-    return "Decimale";
-  }
-  return "sconosciuto";
-}
 
 Status mismatch(ColumnType t) {
   return {ErrorCode::TypeMismatch, std::string("Chiave dell'indice: il valore non è del tipo ") +

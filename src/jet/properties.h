@@ -24,4 +24,14 @@ using PropertyMap = std::map<std::string, std::map<std::string, PropertyValue>>;
 // Whatever cannot be read is left out: properties never stop a table from opening.
 PropertyMap parseProperties(ByteView lvprop);
 
+// The LvProp bytes of these properties as Access lays them out: the names chunk, the table's
+// chunk (unnamed, where "" has properties), then one chunk per column.
+Bytes encodeProperties(const PropertyMap &props);
+
+// Values as Access stores them: a yes/no (Required), a text as a memo (DefaultValue).
+PropertyValue booleanProperty(bool v);
+PropertyValue textProperty(const std::string &utf8);
+// A text or memo property's value; empty for any other type.
+std::string propertyText(const PropertyValue &v);
+
 } // namespace jet

@@ -1,175 +1,19 @@
 #include "jet/referential_integrity.h"
 
 #include "jet/catalog.h"
-#include "jet/index_btree.h"
-#include "jet/index_rows.h"
 #include "jet/names.h"
-#include "jet/page_allocator.h"
+#include "jet/row_keys.h"
 #include "jet/table_writer.h"
 
 namespace jet {
 
 namespace {
 
-bool sameValue(const Value &a, const Value &b) {
-  auto sa = a.getIf<std::string>();
-  auto sb = b.getIf<std::string>();
-  if (sa && sb)
-    return equalsNoCase(*sa, *sb);
-  if (a == b)
-    return true;
-  // Numbers of different widths (a Long pointing at an Integer key).
-  auto num = [](const Value &v, double &out) {
-    if (auto p = v.getIf<int32_t>())
-      out = *p;
-    else if (auto p = v.getIf<int16_t>())
-      out = *p;
-    else if (auto p = v.getIf<uint8_t>())
-      out = *p;
-    else if (auto p = v.getIf<double>())
-      out = *p;
-    else if (auto p = v.getIf<float>())
-      out = *p;
-    else
-      return false;
-    return true;
-  };
-  double x, y;
-  return num(a, x) && num(b, y) && x == y;
-}
-
 std::string q(const std::string &s) {
   return "'" + s + "'";
 }
 
-std::vector<Value> keyOf(std::span<const Value> row, std::span<const size_t> columns) {
-  std::vector<Value> key;
-  for (size_t c : columns)
-    key.push_back(row[c]);
-  return key;
-}
-
-bool anyNull(std::span<const Value> key) {
-  for (auto &v : key)
-    if (v.isNull())
-      return true;
-  return false;
-}
-
-bool sameKey(std::span<const Value> a, std::span<const Value> b) {
-  for (size_t i = 0; i < a.size(); ++i)
-    if (!sameValue(a[i], b[i]))
-      return false;
-  return true;
-}
-
-std::string describeKey(const TableDef &def, std::span<const size_t> columns,
-                        std::span<const Value> key) {
-  std::string s;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i)
-      s += ", ";
-    s += def.columns[columns[i]].name + " = " + describeValue(key[i]);
-  }
-  return s;
-}
-
-// The first physical index whose leading columns are exactly `columns` (any order): the
-// positions of those columns in index order.
-const PhysicalIndex *leadingIndex(const TableDef &def, std::span<const size_t> columns,
-                                  std::vector<size_t> &order) {
-  for (const PhysicalIndex &idx : def.physicalIndexes) {
-    if (idx.columns.size() < columns.size() || idx.rootPage == 0)
-      continue;
-    order.clear();
-    bool ok = true;
-    for (size_t i = 0; i < columns.size() && ok; ++i) {
-      const ColumnDef *col = def.columnByNumber(idx.columns[i].columnNumber);
-      if (!col) {
-        ok = false;
-        break;
-      }
-      const size_t pos = static_cast<size_t>(col - def.columns.data());
-      size_t k = 0;
-      while (k < columns.size() && columns[k] != pos)
-        ++k;
-      if (k == columns.size())
-        ok = false;
-      else
-        order.push_back(k);
-    }
-    if (ok)
-      return &idx;
-  }
-  return nullptr;
-}
-
 } // namespace
-
-Result<std::vector<KeyedRow>> rowsWithKey(Pager &pager, std::shared_ptr<const TableDef> def,
-                                          std::span<const size_t> columns,
-                                          std::span<const Value> key, bool useIndexes,
-                                          size_t limit) {
-  std::vector<KeyedRow> out;
-  std::vector<size_t> order;
-  const TableDef &table = *def;
-  const PhysicalIndex *idx = useIndexes ? leadingIndex(table, columns, order) : nullptr;
-  if (idx) {
-    std::vector<Value> inIndexOrder;
-    for (size_t k : order)
-      inIndexOrder.push_back(key[k]);
-    auto bytes = idx->columns.size() == columns.size() ? indexKeyOf(table, *idx, inIndexOrder)
-                                                       : indexKeyPrefix(table, *idx, inIndexOrder);
-    if (!bytes)
-      return bytes.status();
-    std::vector<RowPointer> rows;
-    PagerIndexIO io(pager);
-    IndexTree tree(io, table, *idx);
-    if (idx->columns.size() == columns.size()) {
-      auto found = tree.find(*bytes);
-      if (!found)
-        return found.status();
-      rows = std::move(*found);
-    } else {
-      JET_TRY(tree.scanPrefix(*bytes, [&](const IndexEntry &e) {
-        rows.push_back(e.row);
-        return true;
-      }));
-    }
-    PageAllocator none(pager);
-    TableWriter reader({pager, none}, def, noIndexMaintenance());
-    for (const RowPointer &p : rows) {
-      RowLocation at{p.page, p.row};
-      auto values = reader.read(at);
-      if (!values)
-        return values.status();
-      if (!sameKey(keyOf(*values, columns), key))
-        continue;
-      out.push_back(KeyedRow{at, std::move(*values)});
-      if (limit && out.size() >= limit)
-        break;
-    }
-    return out;
-  }
-  auto cur = TableCursor::open(pager, def);
-  if (!cur)
-    return cur.status();
-  std::vector<Value> row;
-  for (;;) {
-    auto more = cur->next();
-    if (!more)
-      return more.status();
-    if (!*more)
-      break;
-    JET_TRY(cur->read(row));
-    if (sameKey(keyOf(row, columns), key)) {
-      out.push_back(KeyedRow{cur->location(), row});
-      if (limit && out.size() >= limit)
-        break;
-    }
-  }
-  return out;
-}
 
 Result<const std::vector<Relationship> *> ReferentialIntegrity::relationships(Pager &pager) {
   if (!loaded_) {
@@ -377,29 +221,17 @@ Status ReferentialIntegrity::checkRelationships(Pager &pager, std::vector<std::s
                          " non esiste.");
       continue;
     }
-    auto cur = TableCursor::open(pager, (*childSide)->def);
-    if (!cur)
-      return cur.status();
-    std::vector<Value> row;
-    for (;;) {
-      auto more = cur->next();
-      if (!more)
-        return more.status();
-      if (!*more)
-        break;
-      JET_TRY(cur->read(row));
-      const std::vector<Value> key = keyOf(row, (*childSide)->columns);
-      if (anyNull(key))
-        continue;
-      auto found = rowsWithKey(pager, (*parentSide)->def, (*parentSide)->columns, key, true, 1);
-      if (!found)
-        return found.status();
-      if (found->empty())
-        findings.push_back("Relazione " + q(r.name) + ": il record della tabella " +
-                           q(r.childTable) + " (" +
-                           describeKey(*(*childSide)->def, (*childSide)->columns, key) +
-                           ") non ha il record correlato nella tabella " + q(r.parentTable) + ".");
-    }
+    const TableDef &child = *(*childSide)->def;
+    const std::vector<size_t> &columns = (*childSide)->columns;
+    JET_TRY(rowsWithoutParent(pager, (*childSide)->def, columns, (*parentSide)->def,
+                              (*parentSide)->columns, true, [&](std::span<const Value> key) {
+                                findings.push_back("Relazione " + q(r.name) +
+                                                   ": il record della tabella " + q(r.childTable) +
+                                                   " (" + describeKey(child, columns, key) +
+                                                   ") non ha il record correlato nella tabella " +
+                                                   q(r.parentTable) + ".");
+                                return true;
+                              }));
   }
   return Status::ok();
 }

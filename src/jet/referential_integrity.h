@@ -74,15 +74,4 @@ private:
   std::optional<std::vector<Relationship>> loaded_;
 };
 
-// Rows of `side` whose columns equal `key` (in relationship order): by index where one leads
-// with those columns, by scan otherwise. Text compares ignoring case, as the index does.
-struct KeyedRow {
-  RowLocation at;
-  std::vector<Value> values;
-};
-Result<std::vector<KeyedRow>> rowsWithKey(Pager &pager, std::shared_ptr<const TableDef> table,
-                                          std::span<const size_t> columns,
-                                          std::span<const Value> key, bool useIndexes,
-                                          size_t limit = 0);
-
 } // namespace jet

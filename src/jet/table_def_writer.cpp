@@ -176,8 +176,9 @@ Result<PlannedTable> planTable(const TableSpec &tableSpec) {
     JET_TRY(checkObjectName(x.name, "dell'indice"));
     for (size_t k = 0; k < i; ++k)
       if (equalsNoCase(tableSpec.indexes[k].name, x.name))
-        return Status(ErrorCode::InvalidName,
-                      "L'indice '" + x.name + "' esiste già nella tabella '" + tableSpec.name + "'.");
+        return Status(ErrorCode::InvalidName, "L'indice '" + x.name +
+                                                  "' esiste già nella tabella '" + tableSpec.name +
+                                                  "'.");
     if (x.primaryKey && havePrimary)
       return Status(ErrorCode::InvalidArgument,
                     "La tabella '" + tableSpec.name + "' può avere una sola chiave primaria.");
@@ -354,6 +355,17 @@ std::vector<LongValueMap> readLongValueMaps(const TableDef &def) {
   while (off + 2 <= raw.size() && le16(&raw[off]) != 0xFFFF && off + 10 <= raw.size()) {
     out.push_back({le16(&raw[off]), le32(&raw[off + 2]), le32(&raw[off + 6])});
     off += 10;
+  }
+  return out;
+}
+
+PropertyMap designProperties(const TableSpec &tableSpec) {
+  PropertyMap out;
+  for (const auto &c : tableSpec.columns) {
+    if (c.required)
+      out[c.name]["Required"] = booleanProperty(true);
+    if (!c.defaultValue.empty())
+      out[c.name]["DefaultValue"] = textProperty(c.defaultValue);
   }
   return out;
 }

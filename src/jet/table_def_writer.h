@@ -8,6 +8,7 @@
 // column and logical index, 0x0783 in each physical index, the General sort order in every
 // column that is not a decimal, 0x80 in every physical index's flags.
 #include "jet/bytes.h"
+#include "jet/properties.h"
 #include "jet/status.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
@@ -28,6 +29,7 @@ struct ColumnSpec {
   bool autoNumber = false; // long: counter; GUID: new GUID for each row
   bool required = false;
   bool compressedUnicode = true; // text and memo
+  std::string defaultValue;      // its DefaultValue design property as Access writes it ("0")
 };
 
 struct IndexSpec {
@@ -73,6 +75,10 @@ size_t tableDefPageCount(size_t encodedSize);
 // Splits the definition over its pages (`pages` as many as tableDefPageCount says): each a
 // full page image, chained, with its free space.
 std::vector<Bytes> layoutTableDefPages(const Bytes &encoded, const std::vector<uint32_t> &pages);
+
+// The design properties a new table's catalogue row carries (LvProp): Required and DefaultValue
+// of the columns that have them; empty where none has.
+PropertyMap designProperties(const TableSpec &tableSpec);
 
 // The memo/OLE page maps listed after the indexes of a stored definition.
 std::vector<LongValueMap> readLongValueMaps(const TableDef &def);

@@ -182,7 +182,8 @@ Result<uint32_t> layOutTable(Database &db, PlannedTable &plan) {
 }
 
 // The catalogue row and the access-control rows of a new table.
-Status catalogueTable(Database &db, const std::string &name, uint32_t id) {
+Status catalogueTable(Database &db, const TableSpec &tableSpec, uint32_t id) {
+  const std::string &name = tableSpec.name;
   auto objects = db.table(Catalog::kTableName);
   if (!objects)
     return objects.status();
@@ -211,6 +212,8 @@ Status catalogueTable(Database &db, const std::string &name, uint32_t id) {
   put("DateUpdate", Value(t));
   put("Owner", Value(owner));
   put("Flags", Value(int32_t(0)));
+  if (PropertyMap props = designProperties(tableSpec); !props.empty())
+    put("LvProp", Value(encodeProperties(props)));
   auto at = db.insertRow(Catalog::kTableName, v);
   if (!at)
     return at.status();
@@ -249,7 +252,7 @@ Status createTableIn(Database &db, const TableSpec &tableSpec, PlannedTable *out
   auto id = layOutTable(db, *plan);
   if (!id)
     return id.status();
-  JET_TRY(catalogueTable(db, tableSpec.name, *id));
+  JET_TRY(catalogueTable(db, tableSpec, *id));
   if (out)
     *out = std::move(*plan);
   return Status::ok();
@@ -291,6 +294,8 @@ public:
     ++rows_;
     return Status::ok();
   }
+
+  uint32_t rows() const { return rows_; }
 
   Status finish() {
     JET_TRY(data_.close(*this, def_.freePagesMap));
@@ -432,6 +437,13 @@ Status createTable(Database &db, const TableSpec &tableSpec) {
 }
 
 Status copyTable(Database &db, std::string_view source, const std::string &target) {
+  return copyTable(db, source, target, RowFilter{});
+}
+
+Status copyTable(Database &db, std::string_view source, const std::string &target,
+                 const RowFilter &keep, uint32_t *copied) {
+  if (copied)
+    *copied = 0;
   return schemaStatement(db, [&]() -> Status {
     auto src = db.table(source);
     if (!src)
@@ -461,11 +473,23 @@ Status copyTable(Database &db, std::string_view source, const std::string &targe
     BulkAppender out(db, **made, plan.longMaps);
     Status st = Status::ok();
     JET_TRY(eachRow(db, from->name, [&](const TableDef &, RowLocation, std::vector<Value> &row) {
+      if (keep) {
+        auto wanted = keep(row);
+        if (!wanted) {
+          st = wanted.status();
+          return false;
+        }
+        if (!*wanted)
+          return true;
+      }
       st = out.append(row);
       return st.isOk();
     }));
     JET_TRY(st);
-    return out.finish();
+    JET_TRY(out.finish());
+    if (copied)
+      *copied = out.rows();
+    return Status::ok();
   });
 }
 
@@ -518,6 +542,18 @@ Status dropTable(Database &db, std::string_view name) {
     }
     for (const auto &x : d.physicalIndexes)
       maps.push_back(x.usageMap);
+    // A large map keeps its bitmap on pages of its own: those go too.
+    for (uint32_t w : maps) {
+      if (w == 0)
+        continue;
+      auto map = UsageMap::load(db.pager(), w);
+      if (!map)
+        return map.status();
+      if (map->kind() == UsageMap::kReference)
+        for (uint32_t p : map->mapPages())
+          if (p != 0)
+            pages.insert(p);
+    }
     JET_TRY(mapPages(db, d.usedPagesMap, pages));
     for (const auto &m : d.longValueMaps)
       JET_TRY(mapPages(db, m.usedPagesMap, pages));

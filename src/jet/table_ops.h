@@ -9,8 +9,10 @@
 #include "jet/status.h"
 #include "jet/table_def_writer.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jet {
 
@@ -18,6 +20,11 @@ Status createTable(Database &db, const TableSpec &tableSpec);
 // A new table with the source's columns (names, types, sizes, order) and none of its keys,
 // indexes, autonumbers or required flags; every row in the source's order.
 Status copyTable(Database &db, std::string_view source, const std::string &target);
+// The same with only the rows `keep` accepts (every row where it is empty); `copied` gets how
+// many rows the new table holds. A failure of `keep` fails the copy.
+using RowFilter = std::function<Result<bool>(const std::vector<Value> &)>;
+Status copyTable(Database &db, std::string_view source, const std::string &target,
+                 const RowFilter &keep, uint32_t *copied = nullptr);
 // Refused for system tables and for tables in a relationship with enforced integrity.
 Status dropTable(Database &db, std::string_view name);
 // A new index over the rows the table holds (a duplicate refuses a unique index).

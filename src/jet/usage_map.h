@@ -66,6 +66,7 @@ private:
   Result<uint8_t *> row(bool change, size_t &length);
   Status setBit(uint32_t page, bool on);
   Status toReference(uint8_t *row, size_t length, uint32_t extraPage);
+  Status globalToReference(uint8_t *row, size_t length, uint32_t page, bool on);
 
   Pager &pager_;
   PageAllocator *pages_;

@@ -3,6 +3,7 @@
 #include "jet/page_allocator.h"
 #include "jet/usage_map.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace jet {
@@ -163,6 +164,30 @@ Status UsageMapEditor::toReference(uint8_t *m, size_t len, uint32_t extraPage) {
   return Status::ok();
 }
 
+Status UsageMapEditor::globalToReference(uint8_t *m, size_t len, uint32_t page, bool on) {
+  // Free pages are the window's marked bits and every page from its end to the end of the file.
+  // Bits of the window past the end of the file name no page: a map page the conversion
+  // appends there must not be marked free.
+  std::vector<uint32_t> free;
+  const uint64_t count = pager_.pageCount();
+  uint32_t start = le32(m + 1);
+  uint64_t end = start + uint64_t(len - 5) * 8;
+  for (uint32_t i = 0; i < (len - 5) * 8 && start + uint64_t(i) < count; ++i)
+    if (m[5 + i / 8] & (1u << (i % 8)))
+      free.push_back(start + i);
+  for (uint64_t p = end; p < count; ++p)
+    free.push_back(static_cast<uint32_t>(p));
+  if (on)
+    free.push_back(page);
+  else
+    free.erase(std::remove(free.begin(), free.end(), page), free.end());
+  m[0] = UsageMap::kReference;
+  std::memset(m + 1, 0, len - 1);
+  for (uint32_t p : free)
+    JET_TRY(setBit(p, true));
+  return Status::ok();
+}
+
 Status UsageMapEditor::setBit(uint32_t page, bool on) {
   size_t len = 0;
   auto r = row(true, len);
@@ -179,14 +204,22 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
     bool empty = !firstBit(m + 5, len - 5, 0);
     if (global_) {
       // Pages before the range count as in use, pages after it as free.
-      if (on || page < start)
+      if (page >= start ? on : !on)
         return Status::ok();
+      // A page taken past the range moves the range up to it, as long as no free page is left
+      // behind; a page freed before the range, or a move that would lose free pages, needs the
+      // reference form, which maps every page.
       uint32_t newStart = page & ~7u;
-      std::memset(m + 5, 0xFF, len - 5);
-      put32(m + 1, newStart);
-      for (uint32_t p = newStart; p <= page; ++p)
-        putBit(m + 5, p - newStart, false);
-      return Status::ok();
+      if (page >= start && !firstBit(m + 5, std::min<size_t>(len - 5, (newStart - start) / 8), 0)) {
+        std::memset(m + 5, 0xFF, len - 5);
+        put32(m + 1, newStart);
+        for (uint32_t p = newStart; p <= page; ++p)
+          putBit(m + 5, p - newStart, false);
+        return Status::ok();
+      }
+      if (!pages_)
+        return {ErrorCode::Internal, "Mappa di utilizzo da ampliare senza allocatore di pagine."};
+      return globalToReference(m, len, page, on);
     }
     if (!on)
       return Status::ok();

@@ -78,6 +78,21 @@ std::string roundDecimal(std::string digits, int pointPos, int decimals, bool ne
   return out;
 }
 
+// The first `sig` significant digits of |v| (rounded), and in `exp` the power of ten of the first.
+std::string significantDigits(double v, int sig, int &exp) {
+  char buf[64];
+  auto res =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, sig - 1);
+  std::string s(buf, res.ptr);
+  size_t e = s.find('e');
+  exp = std::atoi(s.c_str() + e + 1);
+  std::string digits;
+  for (size_t i = 0; i < e; ++i)
+    if (s[i] != '.')
+      digits += s[i];
+  return digits;
+}
+
 // A binary floating value as the platform's formatting sees it: first to `sig` significant
 // digits (15 for double, 7 for single), then rounded to `decimals` places.
 std::string formatFixed(double v, int sig, int decimals) {
@@ -87,16 +102,8 @@ std::string formatFixed(double v, int sig, int decimals) {
     return v < 0 ? "-1,#INF" : "1,#INF";
   if (v == 0)
     return roundDecimal("0", 1, decimals, false, ',');
-  char buf[64];
-  auto res =
-      std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, sig - 1);
-  std::string s(buf, res.ptr);
-  size_t e = s.find('e');
-  int exp = std::atoi(s.c_str() + e + 1);
-  std::string digits;
-  for (size_t i = 0; i < e; ++i)
-    if (s[i] != '.')
-      digits += s[i];
+  int exp = 0;
+  std::string digits = significantDigits(v, sig, exp);
   return roundDecimal(digits, exp + 1, decimals, v < 0, ',');
 }
 
@@ -107,16 +114,8 @@ std::string formatGeneral(double v, int sig) {
     return formatFixed(v, sig, 0);
   if (v == 0)
     return "0";
-  char buf[64];
-  auto res =
-      std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, sig - 1);
-  std::string s(buf, res.ptr);
-  size_t e = s.find('e');
-  int exp = std::atoi(s.c_str() + e + 1);
-  std::string digits;
-  for (size_t i = 0; i < e; ++i)
-    if (s[i] != '.')
-      digits += s[i];
+  int exp = 0;
+  std::string digits = significantDigits(v, sig, exp);
   while (digits.size() > 1 && digits.back() == '0')
     digits.pop_back();
   std::string out = v < 0 ? "-" : "";

@@ -1,5 +1,6 @@
 #include "sql/convert.h"
 
+#include "jet/column_info.h"
 #include "sql/text.h"
 
 #include <cfloat>
@@ -173,40 +174,6 @@ std::optional<jet::DateTime> parseDate(std::string_view text, bool dayFirst, boo
 
 } // namespace
 
-std::string typeName(ColumnType type) {
-  switch (type) {
-  case ColumnType::Boolean:
-    return "Sì/No";
-  case ColumnType::Byte:
-    return "Byte";
-  case ColumnType::Integer:
-    return "Intero";
-  case ColumnType::Long:
-    return "Intero lungo";
-  case ColumnType::Currency:
-    return "Valuta";
-  case ColumnType::Single:
-    return "Precisione singola";
-  case ColumnType::Double:
-    return "Precisione doppia";
-  case ColumnType::DateTime:
-    return "Data/ora";
-  case ColumnType::Binary:
-    return "Binario";
-  case ColumnType::Text:
-    return "Testo";
-  case ColumnType::Ole:
-    return "Oggetto OLE";
-  case ColumnType::Memo:
-    return "Memo";
-  case ColumnType::Guid:
-    return "ID replica";
-  case ColumnType::Numeric:
-    return "Decimale";
-  }
-  return "Sconosciuto";
-}
-
 ColumnType typeOf(const Value &v) {
   switch (v.storage().index()) {
   case 1:
@@ -237,7 +204,7 @@ ColumnType typeOf(const Value &v) {
 }
 
 std::string valueTypeName(const Value &v) {
-  return v.isNull() ? "Null" : typeName(typeOf(v));
+  return v.isNull() ? "Null" : jet::typeName(typeOf(v));
 }
 
 bool isNumeric(const Value &v) {
@@ -508,13 +475,13 @@ namespace {
 jet::Status mismatch(const Value &v, const ColumnDef &col) {
   return {jet::ErrorCode::TypeMismatch, "Tipo di dati non corrispondente: il valore " +
                                             describeValue(v) + " non è valido per il campo '" +
-                                            col.name + "' (" + typeName(col.type) + ")."};
+                                            col.name + "' (" + jet::typeName(col.type) + ")."};
 }
 
 jet::Status overflow(const Value &v, const ColumnDef &col) {
   return {jet::ErrorCode::OutOfRange, "Overflow del campo numerico: il valore " + describeValue(v) +
                                           " è fuori dall'intervallo del campo '" + col.name +
-                                          "' (" + typeName(col.type) + ")."};
+                                          "' (" + jet::typeName(col.type) + ")."};
 }
 
 // A decimal's magnitude rescaled exactly to another scale, halves to even.

@@ -11,8 +11,6 @@
 
 namespace sql {
 
-// Italian name of a column type, as Access shows it ("Testo", "Intero lungo", ...).
-std::string typeName(jet::ColumnType type);
 // Italian name of the type a value holds ("Null" for Null).
 std::string valueTypeName(const jet::Value &v);
 // The column type a value holds (Text for Null).

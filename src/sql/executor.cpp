@@ -406,6 +406,34 @@ Result<ExecResult> runSelectStatement(Database &db, const SelectStmt &s, jet::Da
     if (tableExists(db, s.into))
       return Status(ErrorCode::TableExists,
                     "La tabella '" + s.into + "' esiste già" + at(s.intoPos) + ".");
+    // A plain copy of a table, filtered or not, goes through the storage's own copy.
+    if (s.items.size() == 1 && s.items[0].star && s.orderBy.empty() && !s.distinct && !s.top) {
+      if (auto bad = checkName(s.into))
+        return *bad;
+      auto bound = bindTable(db, s.table, s.alias, s.tablePos);
+      if (!bound)
+        return bound.status();
+      std::optional<CompiledExpr> where;
+      if (s.where) {
+        auto w = compileExpr(*s.where, bound->scope, now);
+        if (!w)
+          return w.status();
+        where = std::move(w.value());
+      }
+      Database::RowFilter keep;
+      if (where)
+        keep = [&](const Row &row) -> Result<bool> {
+          try {
+            EvalContext ctx{&row, now};
+            return where->holds(ctx);
+          } catch (EvalError &e) {
+            return e.status;
+          }
+        };
+      auto copied = db.copyTable(bound->table->name(), s.into, keep);
+      if (copied || copied.status().code() != ErrorCode::Unsupported)
+        return copied;
+    }
     auto rs = runSelect(db, s, now);
     if (!rs)
       return rs.status();

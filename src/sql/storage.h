@@ -15,6 +15,7 @@
 #include "jet/value.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,6 +100,17 @@ public:
   virtual jet::Status createTable(const TableDef &def) = 0;
   virtual jet::Status dropTable(std::string_view name) = 0;
   virtual jet::Status createIndex(std::string_view table, const IndexDef &def) = 0;
+
+  // A new table with the source's columns (names, types, sizes, order; no keys, indexes,
+  // counters or required flags) and the source's rows that `keep` accepts (every row where it is
+  // empty), in order: SELECT * INTO in one pass. Returns the rows copied. A storage without a
+  // copy of its own says Unsupported, and the executor copies row by row.
+  using RowFilter = std::function<jet::Result<bool>(const Row &)>;
+  virtual jet::Result<int64_t> copyTable(std::string_view source, const std::string &target,
+                                         const RowFilter &keep) {
+    (void)source, (void)target, (void)keep;
+    return jet::Status(jet::ErrorCode::Unsupported, "Copia diretta non disponibile.");
+  }
 
   virtual bool inTransaction() const = 0;
   virtual jet::Status begin() = 0;

@@ -79,6 +79,23 @@ void BancaDati::InTransazione(const std::function<void()> &lavoro) {
   Verifica(c.CommitTrans());
 }
 
+bool BancaDati::AnnullaTransazioneAperta() {
+  if (!Aperto())
+    return false;
+  if (ConnessioneDb->inTransaction()) {
+    (void)ConnessioneDb->RollbackTrans();
+    return true;
+  }
+  data::SharedDatabase &db = ConnessioneDb->database();
+  if (!db.engine().inTransaction())
+    return false;
+  // Held by another connection of this process (or begun on the engine itself).
+  (void)db.storage().rollback();
+  db.setTransactionOwner(nullptr);
+  db.storage().invalidate();
+  return true;
+}
+
 void BancaDati::Rilascia() {
   if (ConnessioneDb && ConnessioneDb->inTransaction())
     (void)ConnessioneDb->RollbackTrans();

@@ -41,6 +41,10 @@ public:
   // fails (the failure then goes on).
   void InTransazione(const std::function<void()> &lavoro);
 
+  // A transaction that a failure left open on the open database, whichever connection of the
+  // process holds it, rolled back. True when there was one.
+  bool AnnullaTransazioneAperta();
+
   void Rilascia();
 
 private:

@@ -7,6 +7,7 @@
 #include "app/comune/messaggi.h"
 #include "app/comune/tasti.h"
 #include "data/ado_types.h"
+#include "data/row_count.h"
 #include "data/shared_database.h"
 #include "grid/griglia_dati.h"
 #include "table/salva_copia.h"
@@ -183,9 +184,11 @@ void GestioneTabelle::List1_Click() {
   auto nome = NomeSql(utf8(TabellaCorrente));
   if (!nome)
     throw ErroreVask(nome.status());
-  auto rs = b.Leggi("Select * from " + *nome, 1, 1);
-  long conteggio = rs->RecordCount() >= 1 ? rs->RecordCount() : 0;
-  rs->Close();
+  // The rows "Select * from" the table would give, counted without reading their values.
+  auto righe = data::ContaRighe(b.Connessione(), utf8(TabellaCorrente));
+  if (!righe)
+    throw ErroreVask(righe.status());
+  long conteggio = *righe;
   QString riempi = QStringLiteral(" ");
   MostraStato(RiempiADestra(TabellaCorrente, 20, riempi) + QStringLiteral(" - Records: ") +
                   QString::number(conteggio),
@@ -216,20 +219,26 @@ void GestioneTabelle::btnTabella_Click() {
     b.EseguiIgnorandoErrori("DROP table TemporaneaVask");
     b.Esegui("SELECT * Into TemporaneaVask from " + *nome);
   });
-  auto rs = b.Leggi("select * from TemporaneaVask;", 1, 1);
+  // The fields "select * from TemporaneaVask" gives and its row count, without reading the rows.
+  auto copia = b.Connessione().database().storage().table(kCopia);
+  if (!copia)
+    throw ErroreVask(copia.status());
+  const auto &campi = (*copia)->columns();
   HaCampoID = false;
-  CampoOrdine = rs->fieldCount() > 0 ? qs(rs->fields()[0].name) : QString();
-  for (const auto &f : rs->fields())
+  CampoOrdine = campi.empty() ? QString() : qs(campi[0].name);
+  for (const auto &f : campi)
     if (f.name == "ID") {
       HaCampoID = true;
       break;
     }
+  auto righe = data::ContaRighe(b.Connessione(), kCopia);
+  if (!righe)
+    throw ErroreVask(righe.status());
   attesa.Fine();
-  if (rs->RecordCount() < 1) {
+  if (*righe < 1) {
     if (MsgBox(QStringLiteral("Tabella Vuota ! \r\nAggiungere un record vuoto ?"),
                vbYesNo + vbCritical + vbDefaultButton2,
                QStringLiteral("TABELLA  VUOTA")) != vbYes) {
-      rs->Close();
       *c_.GrigliaVuota = true;
       return;
     }
@@ -244,7 +253,6 @@ void GestioneTabelle::btnTabella_Click() {
         throw ErroreVask(r.status());
     });
   }
-  rs->Close();
   *c_.GrigliaVuota = true;
   TerminaEdit();
   c_.btnDatabase->setEnabled(false);
@@ -309,7 +317,7 @@ void GestioneTabelle::btnSalva_Click() {
   {
     Attesa attesa(QStringLiteral("Attendere, registrazione di ") + TabellaCorrente +
                   QStringLiteral(" in corso..."));
-    st = SalvaCopia(b.Connessione(), utf8(TabellaCorrente), kCopia);
+    st = SalvaCopia(b.Connessione(), utf8(TabellaCorrente), kCopia).status();
   }
   if (!st) {
     // Nothing has changed: the copy stays open for correction.

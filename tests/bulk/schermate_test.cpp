@@ -1,7 +1,9 @@
 // Pictures of both dialogs halfway through a condition, for looking at them: only when
 // VASK_SCHERMATE names a folder and a display is there (run under Xvfb).
+#include "app/principale.h"
 #include "banco.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdlib>
@@ -26,6 +28,8 @@ TEST_F(Schermate, BothDialogsHalfwayThroughACondition) {
   if (qEnvironmentVariableIsEmpty("VASK_SCHERMATE") || qEnvironmentVariableIsEmpty("DISPLAY"))
     GTEST_SKIP() << "VASK_SCHERMATE and a display are needed for the pictures";
   VASK_REQUIRE_FIXTURES();
+  // Fonts and locale as the program sets them.
+  PreparaApplicazione(*qApp);
   Apri("CLIENTI");
   finestra_->move(0, 0);
   attiva_ = canc_.get();

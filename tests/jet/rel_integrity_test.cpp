@@ -233,6 +233,32 @@ TEST(RelEnforce, SetToNullAndRefusalWithoutCascade) {
   expectSound(path, {"FATTURE", "SCADENZE", "BUONIFATTURA"});
 }
 
+// The check names every row that an enforced relationship leaves without its parent: here an
+// invoice written while the relationship was not enforced, before its grbit was set back.
+TEST(RelCheck, NamesEachRowWithoutItsParent) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    setFlags(*db, "CLIENTIFATTURE", jet::Relationship::kNotEnforced);
+    auto v = *db->readRow("FATTURE", find(*db, "FATTURE", 1));
+    v[0] = Value();
+    v[1] = Value(int32_t(90001));
+    v[kFattureCliente] = Value(int32_t(777777));
+    ASSERT_TRUE(db->insertRow("FATTURE", v).isOk());
+    v[0] = Value();
+    v[1] = Value(int32_t(90002));
+    v[kFattureCliente] = Value(); // no client at all: nothing to check
+    ASSERT_TRUE(db->insertRow("FATTURE", v).isOk());
+    setFlags(*db, "CLIENTIFATTURE", 0);
+  }
+  EXPECT_EQ(writetest::checkFindings(path),
+            "Relazione 'CLIENTIFATTURE': il record della tabella 'FATTURE' (IDCliente = 777777) "
+            "non ha il record correlato nella tabella 'CLIENTI'.\n");
+}
+
 TEST(RelEnforce, YearEndResetInItsOrder) {
   VASK_REQUIRE_FIXTURES();
   vasktest::TempDir dir;

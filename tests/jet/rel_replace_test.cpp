@@ -1,6 +1,7 @@
 // Replacing a table's rows from a working copy: only what differs is written, every rule of the
 // table and of its relationships holds, and a failure changes nothing.
 #include "jet/replace_rows.h"
+#include "jet/table_ops.h"
 #include "rel_support.h"
 
 #include <gtest/gtest.h>
@@ -219,6 +220,66 @@ TEST(RelReplace, TableWithoutPrimaryKeyMatchesWholeRows) {
   EXPECT_EQ(a, b);
   db.reset();
   expectSound(path, {table.c_str()});
+}
+
+// The working copy as "Salva" finds it: a copy table in the same file, edited through the write
+// path, so most rows meet their partner in the same place of both scans.
+TEST(RelReplace, FromTheWorkingCopyTable) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  Snapshot before;
+  int32_t gone = -1, edited = -1;
+  {
+    auto db = writetest::openWritable(path);
+    ASSERT_TRUE(db);
+    before = snap(*db, "FATTURE");
+    ASSERT_TRUE(jet::copyTable(*db, "FATTURE", "TemporaneaVask").isOk());
+    auto withChildren = values(*db, "SCADENZE", 2);
+    for (int32_t id : values(*db, "BUONIFATTURA", 2))
+      withChildren.insert(id);
+    auto at = writetest::locations(*db, "TemporaneaVask");
+    auto rows = writetest::rows(*db, "TemporaneaVask");
+    for (size_t i = 0; i < rows.size() && gone < 0; ++i)
+      if (!withChildren.count(idOf(rows[i]))) {
+        gone = idOf(rows[i]);
+        ASSERT_TRUE(db->deleteRow("TemporaneaVask", at[i]).isOk());
+      }
+    ASSERT_GT(gone, 0);
+    edited = idOf(rows[7]);
+    rows[7][8] = Value(std::string("Nota cambiata dall'operatore: più tardi"));
+    ASSERT_TRUE(db->updateRow("TemporaneaVask", at[7], rows[7]).isOk());
+    std::vector<Value> fresh = rows[9];
+    fresh[0] = Value();
+    fresh[1] = Value(int32_t(90007));
+    ASSERT_TRUE(db->insertRow("TemporaneaVask", fresh).isOk());
+
+    auto r = jet::replaceRows(*db, "FATTURE", std::string_view("TemporaneaVask"));
+    ASSERT_TRUE(r.isOk()) << r.status().message();
+    EXPECT_EQ(r->updated, 1u);
+    EXPECT_EQ(r->deleted, 1u);
+    EXPECT_EQ(r->inserted, 1u);
+    EXPECT_EQ(r->unchanged, before.rows.size() - 2);
+    ASSERT_TRUE(jet::dropTable(*db, "TemporaneaVask").isOk());
+  }
+  auto db = writetest::openReading(path);
+  auto after = snap(*db, "FATTURE");
+  ASSERT_EQ(after.rows.size(), before.rows.size());
+  size_t kept = 0;
+  for (size_t i = 0, j = 0; i < before.rows.size(); ++i) {
+    if (idOf(before.rows[i]) == gone)
+      continue;
+    ASSERT_LT(j, after.rows.size());
+    EXPECT_EQ(after.at[j], before.at[i]) << "row " << i << " moved";
+    if (idOf(before.rows[i]) != edited)
+      kept += after.rows[j] == before.rows[i];
+    ++j;
+  }
+  EXPECT_EQ(kept, before.rows.size() - 2);
+  EXPECT_EQ(count(*db, "FATTURE", 1, 90007), 1u);
+  EXPECT_EQ(count(*db, "FATTURE", 0, gone), 0u);
+  db.reset();
+  expectSound(path, {"FATTURE", "SCADENZE", "BUONIFATTURA"});
 }
 
 TEST(RelReplace, CommandLine) {

@@ -553,3 +553,56 @@ TEST_F(Finestra, SaveThatWouldDuplicateAKeyIsRefusedAndChangesNothing) {
   EXPECT_EQ(righe(), rs->RecordCount());
   controlla(db);
 }
+
+TEST_F(Finestra, UntrappedFailureIsShownItsOpenTransactionRolledBackAndTheWindowGoesOn) {
+  RICHIEDE_SCRITTURA();
+  apriDb();
+  apri("CATEGORIE");
+  const std::string prima = esporta(db, "CATEGORIE");
+  const long copia = righe();
+  auto conn = t->Banca()->ConnessioneDb;
+  // A command that opens a transaction, writes, and fails on a statement the engine refuses.
+  w->Comandi.Filtra = [&] {
+    Verifica(conn->BeginTrans());
+    Verifica(conn->Execute("DELETE FROM TemporaneaVask"));
+    Verifica(conn->Execute("INSERT INTO CATEGORIE (ID, Descrizione) SELECT ID, Descrizione FROM "
+                           "CATEGORIE"));
+  };
+  tasto(Qt::Key_F2);
+  ASSERT_EQ(box.Mostrati().size(), 1u) << testiMostrati().join("|").toStdString();
+  const QString m = box.Mostrati()[0].testo;
+  EXPECT_TRUE(m.startsWith(QStringLiteral("Errore di run-time '")) && m.contains("':\r\n\r\n"))
+      << m.toStdString();
+  EXPECT_TRUE(m.contains("duplicat")) << m.toStdString();
+  EXPECT_FALSE(conn->inTransaction());
+  EXPECT_FALSE(conn->database().engine().inTransaction());
+  EXPECT_EQ(std::count_if(box.Mostrati().begin(), box.Mostrati().end(),
+                          [](const auto &b) { return b.stile == vbOKOnly + vbCritical; }),
+            1);
+
+  // A transaction of another connection to the same file, left open the same way.
+  auto altra = t->Banca()->GestoreDb.get_Conn(db.string());
+  ASSERT_TRUE(altra.isOk());
+  w->Comandi.Filtra = [&] {
+    Verifica((*altra)->BeginTrans());
+    Verifica((*altra)->Execute("DELETE FROM TemporaneaVask"));
+    throw ErroreVask(3021, QStringLiteral("Nessun record corrente."));
+  };
+  tasto(Qt::Key_F2);
+  ASSERT_EQ(box.Mostrati().size(), 2u);
+  EXPECT_EQ(box.Mostrati()[1].testo,
+            QStringLiteral("Errore di run-time '3021':\r\n\r\nNessun record corrente."));
+  EXPECT_FALSE((*altra)->inTransaction());
+  EXPECT_FALSE(conn->database().engine().inTransaction());
+
+  // The window goes on: the copy still has its rows, and it is saved as it stands.
+  w->btnVuota->click();
+  giraEventi();
+  EXPECT_EQ(righe(), copia);
+  w->btnSalva->click();
+  giraEventi();
+  EXPECT_EQ(box.Mostrati().size(), 2u) << testiMostrati().join("|").toStdString();
+  EXPECT_TRUE(w->btnDatabase->isEnabled());
+  EXPECT_EQ(esporta(db, "CATEGORIE"), prima);
+  controlla(db);
+}

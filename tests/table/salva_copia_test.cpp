@@ -1,156 +1,145 @@
-// The save brings the real table to the copy's rows, changing only what changed, and changes
-// nothing at all when a rule would be broken.
-#include "memory_db.h"
+// The save of the working copy through the shared connection, on a copy of the suite's database:
+// the real table gets the copy's rows and the copy goes, all in one transaction; a broken rule
+// changes nothing and leaves the copy as it was.
+#include "data/man_db.h"
+#include "data/shared_database.h"
 #include "table/salva_copia.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-using namespace tabelle;
 using jet::Value;
 
 namespace {
 
-sql::TableDef definizione(const std::string &nome, bool conChiave) {
-  sql::TableDef d;
-  d.name = nome;
-  sql::ColumnDef id{"ID", jet::ColumnType::Long};
-  id.autoNumber = conChiave;
-  sql::ColumnDef nomeCol{"Nome", jet::ColumnType::Text, 10};
-  nomeCol.required = conChiave;
-  d.columns = {id, nomeCol, {"Prezzo", jet::ColumnType::Double}};
-  if (conChiave)
-    d.indexes.push_back({"PrimaryKey", {{"ID"}}, true, true});
-  return d;
-}
+struct Salvataggio : ::testing::Test {
+  vasktest::TempDir dir;
+  std::filesystem::path file;
+  std::unique_ptr<data::ManDB> gestore;
+  std::shared_ptr<data::Connection> conn;
 
-struct Banco {
-  sqltest::MemoryDatabase db;
-  sqltest::MemoryTable *reale = nullptr, *copia = nullptr;
-
-  explicit Banco(bool conChiave = true) {
-    EXPECT_TRUE(db.createTable(definizione("Listino Prezzi", conChiave)).isOk());
-    sql::TableDef c = definizione("TemporaneaVask", false);
-    EXPECT_TRUE(db.createTable(c).isOk());
-    reale = db.get("Listino Prezzi");
-    copia = db.get("TemporaneaVask");
+  void SetUp() override {
+    VASK_REQUIRE_FIXTURES();
+    file = vasktest::copyFixture("suite/zelbo.mdb", dir);
+    gestore = std::make_unique<data::ManDB>([this] { return file.string(); });
+    auto c = gestore->get_Conn(file.string());
+    ASSERT_TRUE(c.isOk()) << c.status().message();
+    conn = *c;
   }
-  void riga(sqltest::MemoryTable *t, sql::Row r) {
-    ASSERT_TRUE(t->insert(r, std::vector<bool>(r.size(), true)).isOk());
+  void esegui(const std::string &sql) {
+    auto st = conn->Execute(sql);
+    ASSERT_TRUE(st.isOk()) << sql << ": " << st.message();
   }
-  jet::Status salva(std::vector<std::string> chiave = {"ID"}) {
-    EXPECT_TRUE(db.begin().isOk());
-    jet::Status st = AllineaTabella(db, "Listino Prezzi", "TemporaneaVask", chiave);
-    if (st)
-      EXPECT_TRUE(db.commit().isOk());
-    else
-      EXPECT_TRUE(db.rollback().isOk());
-    return st;
+  long conta(const std::string &sql) {
+    auto rs = conn->OpenRecordset(sql, data::CursorType::Keyset, data::LockType::ReadOnly);
+    EXPECT_TRUE(rs.isOk()) << sql;
+    return rs ? (*rs)->RecordCount() : -1;
   }
-  // Row identities of the real table, by ID.
-  std::map<int32_t, sql::RowId> identita() {
-    std::map<int32_t, sql::RowId> out;
-    for (const auto &[id, r] : reale->state.rows)
-      out[r[0].as<int32_t>()] = id;
-    return out;
+  Value primo(const std::string &sql, const std::string &campo) {
+    auto rs = conn->OpenRecordset(sql, data::CursorType::Keyset, data::LockType::ReadOnly);
+    EXPECT_TRUE(rs.isOk() && !(*rs)->isEOF()) << sql;
+    if (!rs || (*rs)->isEOF())
+      return {};
+    return *(*rs)->value(campo);
+  }
+  bool haCopia() {
+    for (const auto &n : conn->database().engine().tableNames())
+      if (n == "TemporaneaVask")
+        return true;
+    return false;
   }
 };
 
+TEST_F(Salvataggio, OnlyWhatChangedIsWrittenCascadesFollowAndTheCopyGoes) {
+  const long scadenze = conta("select * from SCADENZE");
+  const long buoni = conta("select * from BUONIFATTURA");
+  const long fatture = conta("select * from FATTURE");
+  // An invoice with children in both cascading tables.
+  const Value via = primo("select * from SCADENZE order by IDFattura", "IDFattura");
+  const std::string idVia = std::to_string(via.as<int32_t>());
+  const long figliVia = conta("select * from SCADENZE where IDFattura = " + idVia) +
+                        conta("select * from BUONIFATTURA where IDFattura = " + idVia);
+  ASSERT_GT(figliVia, 0);
+
+  esegui("SELECT * INTO TemporaneaVask FROM FATTURE");
+  esegui("DELETE FROM TemporaneaVask WHERE ID = " + idVia);
+  const Value ultima = primo("select * from FATTURE order by ID desc", "ID");
+  const Value cliente = primo("select * from FATTURE", "IDCliente");
+  esegui("UPDATE TemporaneaVask SET Note = 'Pagata con bonifico dell''ultimo giorno' WHERE ID = " +
+         std::to_string(ultima.as<int32_t>()));
+  // A new row without an ID takes the next counter value.
+  esegui("INSERT INTO TemporaneaVask (Numero, IDCliente, Totale) VALUES (987654, " +
+         std::to_string(cliente.as<int32_t>()) + ", 12.5)");
+
+  auto r = tabelle::SalvaCopia(*conn, "FATTURE", "TemporaneaVask");
+  ASSERT_TRUE(r.isOk()) << r.status().message();
+  EXPECT_EQ(r->deleted, 1u);
+  EXPECT_EQ(r->updated, 1u);
+  EXPECT_EQ(r->inserted, 1u);
+  EXPECT_EQ(r->unchanged, size_t(fatture - 2));
+  EXPECT_FALSE(conn->inTransaction());
+  EXPECT_FALSE(haCopia());
+  EXPECT_EQ(conta("select * from FATTURE"), fatture);
+  EXPECT_EQ(conta("select * from FATTURE where ID = " + idVia), 0);
+  EXPECT_EQ(conta("select * from FATTURE where Note = 'Pagata con bonifico dell''ultimo giorno'"),
+            1);
+  EXPECT_EQ(conta("select * from FATTURE where Numero = 987654 and ID > " +
+                  std::to_string(ultima.as<int32_t>())),
+            1);
+  // Only the removed invoice's children went.
+  EXPECT_EQ(conta("select * from SCADENZE") + conta("select * from BUONIFATTURA"),
+            scadenze + buoni - figliVia);
+
+  // The independent reader sees the saved table and no copy.
+  std::string tabelle;
+  ASSERT_EQ(vasktest::runCommand("mdb-tables -1 '" + file.string() + "'", &tabelle), 0);
+  EXPECT_EQ(tabelle.find("TemporaneaVask"), std::string::npos) << tabelle;
+  std::string csv;
+  ASSERT_EQ(vasktest::runCommand("mdb-export '" + file.string() + "' FATTURE", &csv), 0);
+  EXPECT_NE(csv.find("dell'ultimo giorno"), std::string::npos);
+}
+
+TEST_F(Salvataggio, ABrokenRuleChangesNothingAndKeepsTheCopy) {
+  const long clienti = conta("select * from CLIENTI");
+  const Value conFatture = primo("select * from FATTURE order by IDCliente", "IDCliente");
+  const std::string id = std::to_string(conFatture.as<int32_t>());
+  esegui("SELECT * INTO TemporaneaVask FROM CLIENTI");
+  // A change that would be written, then a client whose invoices still need it.
+  esegui("UPDATE TemporaneaVask SET Citta = 'Cambiata' WHERE ID <> " + id);
+  esegui("DELETE FROM TemporaneaVask WHERE ID = " + id);
+  const long copia = conta("select * from TemporaneaVask");
+
+  auto r = tabelle::SalvaCopia(*conn, "CLIENTI", "TemporaneaVask");
+  ASSERT_FALSE(r.isOk());
+  EXPECT_EQ(r.status().code(), jet::ErrorCode::RelationshipChildren);
+  const std::string m = r.status().message();
+  EXPECT_NE(m.find("ID = " + id), std::string::npos) << m;
+  EXPECT_NE(m.find("FATTURE"), std::string::npos) << m;
+  EXPECT_FALSE(conn->inTransaction());
+  EXPECT_EQ(conta("select * from CLIENTI"), clienti);
+  EXPECT_EQ(conta("select * from CLIENTI where Citta = 'Cambiata'"), 0);
+  ASSERT_TRUE(haCopia());
+  EXPECT_EQ(conta("select * from TemporaneaVask"), copia);
+
+  // Two rows of the copy with one key: the second is named, nothing changes.
+  esegui("DROP TABLE TemporaneaVask");
+  esegui("SELECT * INTO TemporaneaVask FROM CLIENTI");
+  esegui("INSERT INTO TemporaneaVask (ID, Codice, RagioneSociale) VALUES (1, 'ZZZ', 'Doppione')");
+  r = tabelle::SalvaCopia(*conn, "CLIENTI", "TemporaneaVask");
+  ASSERT_FALSE(r.isOk());
+  EXPECT_EQ(r.status().code(), jet::ErrorCode::DuplicateKey) << r.status().message();
+  EXPECT_NE(r.status().message().find("ID = 1"), std::string::npos) << r.status().message();
+  EXPECT_EQ(conta("select * from CLIENTI"), clienti);
+  EXPECT_EQ(conta("select * from CLIENTI where Codice = 'ZZZ'"), 0);
+  EXPECT_TRUE(haCopia());
+
+  // A save while the connection already holds a transaction is refused and leaves it open.
+  ASSERT_TRUE(conn->BeginTrans().isOk());
+  r = tabelle::SalvaCopia(*conn, "CLIENTI", "TemporaneaVask");
+  EXPECT_FALSE(r.isOk());
+  EXPECT_TRUE(conn->inTransaction());
+  ASSERT_TRUE(conn->RollbackTrans().isOk());
+  EXPECT_TRUE(haCopia());
+}
+
 } // namespace
-
-TEST(SalvaCopia, ChangedRowsUpdatedGoneRowsDeletedNewRowsInsertedOthersUntouched) {
-  Banco b;
-  b.riga(b.reale, {Value(int32_t(1)), Value("Gasolio"), Value(1.5)});
-  b.riga(b.reale, {Value(int32_t(2)), Value("Benzina"), Value(1.8)});
-  b.riga(b.reale, {Value(int32_t(3)), Value("GPL"), Value(0.7)});
-  auto prima = b.identita();
-  // The copy: 1 unchanged, 2 changed, 3 gone, 7 new, one new row with no ID.
-  b.riga(b.copia, {Value(int32_t(1)), Value("Gasolio"), Value(1.5)});
-  b.riga(b.copia, {Value(int32_t(2)), Value("Benzina"), Value(1.9)});
-  b.riga(b.copia, {Value(int32_t(7)), Value("Metano"), Value(1.1)});
-  b.riga(b.copia, {Value(), Value("Olio"), Value()});
-
-  ASSERT_TRUE(b.salva().isOk());
-  auto dopo = b.identita();
-  ASSERT_EQ(dopo.size(), 4u);
-  // Matched rows kept their identity: they were updated in place, not rewritten.
-  EXPECT_EQ(dopo[1], prima[1]);
-  EXPECT_EQ(dopo[2], prima[2]);
-  EXPECT_EQ(dopo.count(3), 0u);
-  std::map<int32_t, sql::Row> perId;
-  for (const auto &r : b.reale->rows())
-    perId[r[0].as<int32_t>()] = r;
-  EXPECT_EQ(perId[2][2], Value(1.9));
-  EXPECT_EQ(perId[7][1], Value("Metano"));
-  // The row without an ID got the next counter value.
-  bool olio = false;
-  for (const auto &[id, r] : perId)
-    if (r[1] == Value("Olio")) {
-      olio = true;
-      EXPECT_GT(id, 7);
-    }
-  EXPECT_TRUE(olio);
-}
-
-TEST(SalvaCopia, ABrokenRuleChangesNothingAndNamesTheRuleAndTheRow) {
-  Banco b;
-  b.riga(b.reale, {Value(int32_t(1)), Value("Gasolio"), Value(1.5)});
-  b.riga(b.reale, {Value(int32_t(2)), Value("Benzina"), Value(1.8)});
-  const auto prima = b.reale->rows();
-  // Row 2 changed (would be written) and rows 3 and 4 share the key 5.
-  b.riga(b.copia, {Value(int32_t(1)), Value("Gasolio"), Value(1.5)});
-  b.riga(b.copia, {Value(int32_t(2)), Value("Cambiata"), Value(9.0)});
-  b.riga(b.copia, {Value(int32_t(5)), Value("Uno"), Value()});
-  b.riga(b.copia, {Value(int32_t(5)), Value("Due"), Value()});
-  jet::Status st = b.salva();
-  ASSERT_FALSE(st.isOk());
-  EXPECT_EQ(st.code(), jet::ErrorCode::DuplicateKey);
-  EXPECT_NE(st.message().find("duplicato"), std::string::npos) << st.message();
-  EXPECT_NE(st.message().find("Riga 4"), std::string::npos) << st.message();
-  EXPECT_NE(st.message().find("ID = 5"), std::string::npos) << st.message();
-  EXPECT_EQ(b.reale->rows(), prima);
-
-  // A required value missing and a text too long are refused the same way.
-  Banco c;
-  c.riga(c.copia, {Value(int32_t(1)), Value(), Value()});
-  st = c.salva();
-  EXPECT_EQ(st.code(), jet::ErrorCode::RequiredNull);
-  EXPECT_NE(st.message().find("Riga 1"), std::string::npos) << st.message();
-  EXPECT_TRUE(c.reale->rows().empty());
-}
-
-TEST(SalvaCopia, WithoutAKeyRowsAreMatchedByTheirWholeValues) {
-  Banco b(false);
-  b.riga(b.reale, {Value(int32_t(1)), Value("A"), Value()});
-  b.riga(b.reale, {Value(int32_t(1)), Value("A"), Value()});
-  b.riga(b.reale, {Value(int32_t(2)), Value("B"), Value()});
-  auto idPrima = b.reale->state.rows;
-  // One of the two twins stays, B is changed (a delete and an insert), C is new.
-  b.riga(b.copia, {Value(int32_t(1)), Value("A"), Value()});
-  b.riga(b.copia, {Value(int32_t(2)), Value("B2"), Value()});
-  b.riga(b.copia, {Value(int32_t(3)), Value("C"), Value()});
-  ASSERT_TRUE(b.salva({}).isOk());
-  auto righe = b.reale->rows();
-  ASSERT_EQ(righe.size(), 3u);
-  int gemelli = 0;
-  for (const auto &r : righe)
-    gemelli += r[1] == Value("A");
-  EXPECT_EQ(gemelli, 1);
-  // The twin that stayed was not rewritten.
-  int conservate = 0;
-  for (const auto &[id, r] : b.reale->state.rows)
-    conservate += idPrima.count(id) && idPrima[id] == r;
-  EXPECT_EQ(conservate, 1);
-}
-
-TEST(SalvaCopia, AFailingWriteMidwayLeavesTheTableAsItWas) {
-  Banco b;
-  for (int i = 1; i <= 5; ++i)
-    b.riga(b.reale, {Value(int32_t(i)), Value("R" + std::to_string(i)), Value()});
-  for (int i = 1; i <= 5; ++i)
-    b.riga(b.copia, {Value(int32_t(i)), Value("N" + std::to_string(i)), Value()});
-  const auto prima = b.reale->rows();
-  b.db.failOnWrite(3);
-  jet::Status st = b.salva();
-  EXPECT_FALSE(st.isOk());
-  EXPECT_EQ(b.reale->rows(), prima);
-}

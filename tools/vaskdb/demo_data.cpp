@@ -1,8 +1,11 @@
 #include "demo_data.h"
 
+#include "jet/database.h"
 #include "jet/database_builder.h"
+#include "jet/relationship_writer.h"
 
 #include <array>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -123,13 +126,46 @@ TableSpec simple(const char *name, ColumnSpec third, const char *thirdIndex = nu
   return t;
 }
 
+// The suite's relationships: an invoice needs its client; due dates and voucher links go with
+// their invoice; movements name a product without enforcement.
+jet::Status addRelationships(const std::string &path) {
+  auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
+  if (!db)
+    return db.status();
+  auto rel = [](const char *child, const char *column, const char *parent, bool enforced,
+                bool cascadeDeletes) {
+    jet::RelationshipSpec r;
+    r.table = child;
+    r.columns = {column};
+    r.referencedTable = parent;
+    r.referencedColumns = {"ID"};
+    r.enforced = enforced;
+    r.cascadeDeletes = cascadeDeletes;
+    return r;
+  };
+  JET_TRY((*db)->begin());
+  for (const auto &r : {rel("FATTURE", "IDCliente", "CLIENTI", true, false),
+                        rel("SCADENZE", "IDFattura", "FATTURE", true, true),
+                        rel("BUONIFATTURA", "IDFattura", "FATTURE", true, true),
+                        rel("MOVIMENTI", "IDProdotto", "PRODOTTI", false, false)}) {
+    jet::Status st = jet::createRelationship(**db, r);
+    if (!st) {
+      (void)(*db)->rollback();
+      return st;
+    }
+  }
+  return (*db)->commit();
+}
+
 } // namespace
 
 jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t seed) {
   Gen g(seed);
   const int year = 2005;
   jet::DatabaseBuilder b(jet::toDateTime({2005, 1, 3, 8, 30, 0}));
-  auto add = [&](const TableSpec &tableSpec, std::vector<Row> data) { return b.addTable(tableSpec, data); };
+  auto add = [&](const TableSpec &tableSpec, std::vector<Row> data) {
+    return b.addTable(tableSpec, data);
+  };
   auto share = [&](uint32_t percent) { return std::max<uint32_t>(1, rows * percent / 100); };
 
   // Voci: the fiscal year.
@@ -401,7 +437,11 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                text(kCausali, std::size(kCausali))));
   JET_TRY(fill(simple("CISTERNERICONC", c("IDCisterna", L)), share(2), id(6)));
   JET_TRY(fill(simple("POMPERICONC", c("IDPompa", L)), share(2), id(8)));
-  return b.writeNewFile(path);
+  JET_TRY(b.writeNewFile(path));
+  jet::Status st = addRelationships(path);
+  if (!st)
+    std::filesystem::remove(path);
+  return st;
 }
 
 } // namespace vaskdb

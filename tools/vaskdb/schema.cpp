@@ -19,6 +19,8 @@ std::string columnAttributes(const jet::ColumnDef &c) {
     add("contatore");
   if (c.isAutoGuid())
     add("GUID automatico");
+  if (c.required)
+    add("richiesto");
   add(c.isFixed() ? "lunghezza fissa" : "lunghezza variabile");
   if (c.type == jet::ColumnType::Numeric)
     add(("precisione " + std::to_string(c.precision) + ", scala " + std::to_string(c.scale))

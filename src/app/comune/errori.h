@@ -44,3 +44,7 @@ void SegnalaErrore(int numero, const QString &descrizione);
 // Runs an event handler: any failure escaping it is reported with SegnalaErrore and swallowed,
 // so that no exception crosses the event loop. Returns false when the handler failed.
 bool Protetto(const std::function<void()> &gestore);
+
+// What Protetto runs after a failed handler and before reporting it: the window puts back a
+// usable state (a transaction the failure left open rolled back). Empty: nothing.
+void ImpostaRipristinoDopoErrore(std::function<void()> ripristino);
