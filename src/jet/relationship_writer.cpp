@@ -295,34 +295,9 @@ Status create(Database &db, const RelationshipSpec &spec) {
 } // namespace
 
 Status createRelationship(Database &db, const RelationshipSpec &spec) {
-  if (!db.writable())
-    return {ErrorCode::ReadOnly, "Il database è aperto in sola lettura."};
-  const bool own = !db.inTransaction();
-  if (own)
-    JET_TRY(db.begin());
-  auto sp = db.savepoint();
-  if (!sp) {
-    if (own)
-      (void)db.rollback();
-    return sp.status();
-  }
-  // The check of the rows there and the new index read the index pages themselves.
-  Status st = db.settleIndexes();
-  if (st)
-    st = create(db, spec);
-  if (!st) {
-    (void)db.rollbackTo(*sp);
-    if (own)
-      (void)db.rollback();
-    db.rowHook().invalidate();
-    return st;
-  }
-  JET_TRY(db.release(*sp));
-  if (own) {
-    st = db.commit();
-    if (!st && db.inTransaction())
-      (void)db.rollback();
-  }
+  Status st = schemaStatement(db, [&] { return create(db, spec); });
+  // Writes check against the relationships as they now stand.
+  db.rowHook().invalidate();
   return st;
 }
 

@@ -46,40 +46,6 @@ DateTime now() {
   return toDateTime({l.tm_year + 1900, l.tm_mon + 1, l.tm_mday, l.tm_hour, l.tm_min, l.tm_sec});
 }
 
-// One statement of schema work: a savepoint inside the open transaction, or a transaction of
-// its own; the catalogue read again whatever the outcome.
-template <typename F> Status schemaStatement(Database &db, F &&op) {
-  if (!db.writable())
-    return {ErrorCode::ReadOnly, "Il database è aperto in sola lettura."};
-  bool own = !db.inTransaction();
-  if (own)
-    JET_TRY(db.begin());
-  auto sp = db.savepoint();
-  if (!sp) {
-    if (own)
-      (void)db.rollback();
-    return sp.status();
-  }
-  // Design work reads and rewrites index pages itself: the trees first made current.
-  Status st = db.settleIndexes();
-  if (st)
-    st = op();
-  if (!st) {
-    (void)db.rollbackTo(*sp);
-    if (own)
-      (void)db.rollback();
-    (void)db.reloadCatalog();
-    return st;
-  }
-  st = db.release(*sp);
-  if (st && own)
-    st = db.commit();
-  else if (!st && own)
-    (void)db.rollback();
-  Status reload = db.reloadCatalog();
-  return st ? reload : st;
-}
-
 size_t columnIndex(const TableDef &def, std::string_view name) {
   const ColumnDef *c = def.findColumn(name);
   return c ? static_cast<size_t>(c - def.columns.data()) : SIZE_MAX;
@@ -431,6 +397,40 @@ Status mapPages(Database &db, uint32_t mapWord, std::set<uint32_t> &out) {
 }
 
 } // namespace
+
+// One statement of schema work: a savepoint inside the open transaction, or a transaction of
+// its own; the catalogue read again whatever the outcome.
+Status schemaStatement(Database &db, const std::function<Status()> &op) {
+  if (!db.writable())
+    return {ErrorCode::ReadOnly, "Il database è aperto in sola lettura."};
+  bool own = !db.inTransaction();
+  if (own)
+    JET_TRY(db.begin());
+  auto sp = db.savepoint();
+  if (!sp) {
+    if (own)
+      (void)db.rollback();
+    return sp.status();
+  }
+  // Design work reads and rewrites index pages itself: the trees first made current.
+  Status st = db.settleIndexes();
+  if (st)
+    st = op();
+  if (!st) {
+    (void)db.rollbackTo(*sp);
+    if (own)
+      (void)db.rollback();
+    (void)db.reloadCatalog();
+    return st;
+  }
+  st = db.release(*sp);
+  if (st && own)
+    st = db.commit();
+  else if (!st && own)
+    (void)db.rollback();
+  Status reload = db.reloadCatalog();
+  return st ? reload : st;
+}
 
 Status createTable(Database &db, const TableSpec &tableSpec) {
   return schemaStatement(db, [&] { return createTableIn(db, tableSpec); });

@@ -16,6 +16,11 @@
 
 namespace jet {
 
+// One statement of design work: `op` under a savepoint of the open transaction, or in a
+// transaction of its own; the queued index changes applied first, everything undone on failure,
+// the catalogue read again whatever the outcome.
+Status schemaStatement(Database &db, const std::function<Status()> &op);
+
 Status createTable(Database &db, const TableSpec &tableSpec);
 // A new table with the source's columns (names, types, sizes, order) and none of its keys,
 // indexes, autonumbers or required flags; every row in the source's order.
