@@ -661,7 +661,8 @@ void GrigliaDati::adattaColonne() {
       caratteri = 3;
       break;
     case data::ado::Date:
-      caratteri = 11;
+      // Room for the time too: the general date form shows it whenever it is not midnight.
+      caratteri = 19;
       break;
     case data::ado::UnsignedTinyInt:
     case data::ado::SmallInt:
