@@ -20,7 +20,8 @@ const Command kCommands[] = {
      "istruzione legge le istruzioni dallo standard input, una per riga, in un'unica transazione",
      runSql},
     {"check", "FILE",
-     "verifica il database: righe leggibili e contate, mappe delle pagine, valori lunghi; "
+     "verifica il database: righe leggibili e contate, mappe delle pagine, valori lunghi, indici, "
+     "relazioni con integrità referenziale; "
      "stampa \"ok\" o i problemi trovati (stato di uscita 1)",
      runCheck},
     {"create", "FILE", "crea un database vuoto di Access 2000-2003 (il file non deve esistere)",
