@@ -1,8 +1,9 @@
 #pragma once
-// Little-endian field access over bounds-checked byte views.
+// Little-endian fields read from and written to byte buffers.
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace jet {
 
@@ -20,6 +21,23 @@ inline uint32_t le32(const uint8_t *p) {
 }
 inline uint64_t le64(const uint8_t *p) {
   return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
+}
+
+inline void put16(uint8_t *p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void put32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void append16(std::vector<uint8_t> &b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void append32(std::vector<uint8_t> &b, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 // True when [offset, offset + length) lies inside a buffer of the given size.

@@ -131,18 +131,6 @@ bool isCall(std::string_view s, std::string_view name) {
          trim(s.substr(1, s.size() - 2)).empty();
 }
 
-Guid newGuid() {
-  static std::mt19937_64 rng{std::random_device{}()};
-  Guid g;
-  for (size_t i = 0; i < 16; i += 8) {
-    uint64_t r = rng();
-    std::memcpy(g.bytes.data() + i, &r, 8);
-  }
-  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40);
-  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);
-  return g;
-}
-
 ColumnDefault constant(Value v) {
   return {ColumnDefault::Kind::Constant, std::move(v)};
 }

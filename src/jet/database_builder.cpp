@@ -1,5 +1,6 @@
 #include "jet/database_builder.h"
 
+#include "jet/bytes.h"
 #include "jet/catalog.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
@@ -39,14 +40,6 @@ constexpr size_t kChainPart = 4072;
 constexpr size_t kMaxRow = 4060;
 constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
-void set16(uint8_t *p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void set32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 void set64(uint8_t *p, uint64_t v) {
   for (int i = 0; i < 8; ++i)
     p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -77,19 +70,19 @@ struct RowPage {
   uint16_t add(ByteView row) {
     top -= row.size();
     std::memcpy(&img[top], row.data(), row.size());
-    set16(&img[kRowHeader + 2 * rows], static_cast<uint16_t>(top));
+    put16(&img[kRowHeader + 2 * rows], static_cast<uint16_t>(top));
     ++rows;
     update();
     return static_cast<uint16_t>(rows - 1);
   }
   void update() {
-    set16(&img[2], static_cast<uint16_t>(freeSpace()));
-    set16(&img[12], rows);
+    put16(&img[2], static_cast<uint16_t>(freeSpace()));
+    put16(&img[12], rows);
   }
 };
 
 void owner(uint8_t out[4], uint32_t page) {
-  set32(out, page);
+  put32(out, page);
 }
 
 ColumnSpec col(const char *name, ColumnType t, uint16_t size = 0) {
@@ -222,9 +215,9 @@ bool realOf(const Value &v, double &out) {
 
 Bytes longValueField(uint32_t length, uint8_t kind, uint32_t pointer) {
   Bytes f(12, 0);
-  set32(&f[0], length);
+  put32(&f[0], length);
   f[3] = kind;
-  set32(&f[4], pointer);
+  put32(&f[4], pointer);
   return f;
 }
 
@@ -349,10 +342,10 @@ void scalarBytes(const ColumnDef &c, const Value &v, uint8_t *out) {
     out[0] = v.as<uint8_t>();
     break;
   case ColumnType::Integer:
-    set16(out, static_cast<uint16_t>(v.as<int16_t>()));
+    put16(out, static_cast<uint16_t>(v.as<int16_t>()));
     break;
   case ColumnType::Long:
-    set32(out, static_cast<uint32_t>(v.as<int32_t>()));
+    put32(out, static_cast<uint32_t>(v.as<int32_t>()));
     break;
   case ColumnType::Currency:
     set64(out, static_cast<uint64_t>(v.as<Currency>().units));
@@ -361,7 +354,7 @@ void scalarBytes(const ColumnDef &c, const Value &v, uint8_t *out) {
     float f = v.as<float>();
     uint32_t b;
     std::memcpy(&b, &f, 4);
-    set32(out, b);
+    put32(out, b);
     break;
   }
   case ColumnType::Double:
@@ -377,7 +370,7 @@ void scalarBytes(const ColumnDef &c, const Value &v, uint8_t *out) {
     const Decimal &x = v.as<Decimal>();
     out[0] = x.negative && x.magnitude != 0 ? 0x80 : 0x00;
     for (int k = 0; k < 4; ++k)
-      set32(out + 1 + 4 * k, static_cast<uint32_t>(x.magnitude >> (32 * (3 - k))));
+      put32(out + 1 + 4 * k, static_cast<uint32_t>(x.magnitude >> (32 * (3 - k))));
     break;
   }
   default:
@@ -400,7 +393,7 @@ Bytes encodeRow(const TableDef &def, const std::vector<Value> &values,
     columnCount = std::max<uint16_t>(columnCount, static_cast<uint16_t>(c.number + 1));
   }
   Bytes row(2 + fixedSize, 0);
-  set16(&row[0], columnCount);
+  put16(&row[0], columnCount);
   Bytes mask((columnCount + 7) / 8, 0);
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef &c = def.columns[i];
@@ -500,7 +493,7 @@ public:
       size_t from = k * kChainPart, n = std::min(kChainPart, data.size() - from);
       Bytes row(4, 0);
       if (k + 1 < parts)
-        set32(row.data(), pointerWord(partPages[k + 1], 0));
+        put32(row.data(), pointerWord(partPages[k + 1], 0));
       row.insert(row.end(), data.begin() + from, data.begin() + from + n);
       p.add(row);
       layout_.pages[partPages[k]] = std::move(p.img);
@@ -649,7 +642,7 @@ Bytes mapRow(Layout &layout, std::vector<uint32_t> pages) {
   }
   uint32_t start = pages.front() & ~7u;
   if (pages.back() - start < kInlineMapPages) {
-    set32(&row[1], start);
+    put32(&row[1], start);
     for (uint32_t p : pages)
       row[5 + (p - start) / 8] |= static_cast<uint8_t>(1u << ((p - start) % 8));
     return row;
@@ -665,7 +658,7 @@ Bytes mapRow(Layout &layout, std::vector<uint32_t> pages) {
       img[0] = 0x05;
       img[1] = 0x01;
       bitmapPages[slot] = layout.add(std::move(img));
-      set32(&row[1 + 4 * slot], bitmapPages[slot]);
+      put32(&row[1 + 4 * slot], bitmapPages[slot]);
     }
     uint32_t rel = p - static_cast<uint32_t>(slot) * kMapPagePages;
     layout.pages[bitmapPages[slot]][4 + rel / 8] |= static_cast<uint8_t>(1u << (rel % 8));
@@ -681,13 +674,13 @@ Bytes headerPage(DateTime created) {
   const uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
                            0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
   std::memcpy(&p[0x18], fixed, sizeof fixed);
-  set16(&p[0x3C], 1252);
+  put16(&p[0x3C], 1252);
   // No password: the password field holds only its mask, taken from the creation date.
   uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(created.days));
   for (size_t i = 0; i < 40; i += 4)
-    set32(&p[0x42 + i], mask);
-  set32(&p[0x6A], 0x261C);
-  set32(&p[0x6E], 0x0409);
+    put32(&p[0x42 + i], mask);
+  put32(&p[0x6A], 0x261C);
+  put32(&p[0x6E], 0x0409);
   set64(&p[0x72], bitsOf(created.days));
   rc4(kHeaderKey, sizeof kHeaderKey, &p[DatabaseHeader::kEncodedOffset],
       DatabaseHeader::kEncodedLength);
@@ -929,7 +922,7 @@ Result<Bytes> DatabaseBuilder::build() {
       size_t end = slot == 0 ? kPageSize : le16(&img[kRowHeader + 2 * (slot - 1)]);
       size_t startOff = end - kMapRowSize;
       std::memcpy(&img[startOff], row.data(), kMapRowSize);
-      set16(&img[kRowHeader + 2 * slot], static_cast<uint16_t>(startOff));
+      put16(&img[kRowHeader + 2 * slot], static_cast<uint16_t>(startOff));
     };
     putMap(def.usedPagesMap, dataPages);
     putMap(def.freePagesMap, dataWithSpace);
@@ -946,8 +939,8 @@ Result<Bytes> DatabaseBuilder::build() {
     img[0] = 0x01;
     img[1] = 0x01;
     size_t rows = std::min(rowsPerMapPage, mapRows - k * rowsPerMapPage);
-    set16(&img[12], static_cast<uint16_t>(rows));
-    set16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - rows * (kMapRowSize + 2)));
+    put16(&img[12], static_cast<uint16_t>(rows));
+    put16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - rows * (kMapRowSize + 2)));
   }
   // Definitions, with their final counters, roots and maps.
   for (auto &t : tables_) {

@@ -1,5 +1,7 @@
 #include "jet/journal.h"
 
+#include "jet/bytes.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -33,10 +35,6 @@ CrcTables makeCrcTables() {
   return t;
 }
 
-void put32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = uint8_t(v >> (8 * i));
-}
 void put64(uint8_t *p, uint64_t v) {
   for (int i = 0; i < 8; ++i)
     p[i] = uint8_t(v >> (8 * i));

@@ -1,5 +1,6 @@
 #include "jet/properties.h"
 
+#include "jet/bytes.h"
 #include "jet/text_codec.h"
 #include "jet/text_encoder.h"
 
@@ -65,17 +66,9 @@ constexpr uint8_t kBooleanType = 0x01;
 constexpr uint8_t kTextType = 0x0A;
 constexpr uint8_t kMemoType = 0x0C;
 
-void put16(Bytes &b, size_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(Bytes &b, size_t v) {
-  for (int i = 0; i < 4; ++i)
-    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 void chunk(Bytes &out, uint16_t kind, const Bytes &body) {
-  put32(out, body.size() + 6);
-  put16(out, kind);
+  append32(out, body.size() + 6);
+  append16(out, kind);
   out.insert(out.end(), body.begin(), body.end());
 }
 
@@ -91,7 +84,7 @@ Bytes encodeProperties(const PropertyMap &props) {
   Bytes list;
   for (const auto &n : names) {
     Bytes u = toUcs2(n);
-    put16(list, u.size());
+    append16(list, u.size());
     list.insert(list.end(), u.begin(), u.end());
   }
   chunk(out, 0x80, list);
@@ -100,17 +93,17 @@ Bytes encodeProperties(const PropertyMap &props) {
       continue;
     Bytes body;
     Bytes u = toUcs2(object);
-    put32(body, 6 + u.size());
-    put16(body, u.size());
+    append32(body, 6 + u.size());
+    append16(body, u.size());
     body.insert(body.end(), u.begin(), u.end());
     for (const auto &[name, v] : values) {
       size_t index =
           static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
-      put16(body, 8 + v.bytes.size());
+      append16(body, 8 + v.bytes.size());
       body.push_back(kDdlFlag);
       body.push_back(v.type);
-      put16(body, index);
-      put16(body, v.bytes.size());
+      append16(body, index);
+      append16(body, v.bytes.size());
       body.insert(body.end(), v.bytes.begin(), v.bytes.end());
     }
     chunk(out, object.empty() ? 0x00 : 0x01, body);

@@ -1,5 +1,6 @@
 #include "jet/table_def_writer.h"
 
+#include "jet/bytes.h"
 #include "jet/index_key.h"
 #include "jet/names.h"
 #include "jet/pager.h"
@@ -21,25 +22,9 @@ constexpr size_t kMaxNameLength = 64;
 constexpr size_t kMaxColumns = 255;
 constexpr size_t kMaxIndexes = 32;
 
-void put16(Bytes &b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(Bytes &b, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void set16(uint8_t *p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void set32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 void putName(Bytes &b, const std::string &name) {
   Bytes u = toUcs2(name);
-  put16(b, static_cast<uint16_t>(u.size()));
+  append16(b, static_cast<uint16_t>(u.size()));
   b.insert(b.end(), u.begin(), u.end());
 }
 
@@ -225,68 +210,68 @@ Bytes encodeTableDef(const TableDef &def, const std::vector<LongValueMap> &longM
   Bytes b(63, 0);
   b[0] = 0x02;
   b[1] = 0x01;
-  set32(&b[12], kMagic);
-  set32(&b[16], def.rowCount);
-  set32(&b[20], def.lastAutoNumber);
-  set32(&b[24], 1);
+  put32(&b[12], kMagic);
+  put32(&b[16], def.rowCount);
+  put32(&b[20], def.lastAutoNumber);
+  put32(&b[24], 1);
   b[40] = def.tableType;
-  set16(&b[41], def.maxColumns);
-  set16(&b[43], def.varColumnCount);
-  set16(&b[45], static_cast<uint16_t>(def.columns.size()));
-  set32(&b[47], static_cast<uint32_t>(def.indexes.size()));
-  set32(&b[51], static_cast<uint32_t>(def.physicalIndexes.size()));
-  set32(&b[55], def.usedPagesMap);
-  set32(&b[59], def.freePagesMap);
+  put16(&b[41], def.maxColumns);
+  put16(&b[43], def.varColumnCount);
+  put16(&b[45], static_cast<uint16_t>(def.columns.size()));
+  put32(&b[47], static_cast<uint32_t>(def.indexes.size()));
+  put32(&b[51], static_cast<uint32_t>(def.physicalIndexes.size()));
+  put32(&b[55], def.usedPagesMap);
+  put32(&b[59], def.freePagesMap);
   for (const auto &p : def.physicalIndexes) {
-    put32(b, 0);
-    put32(b, p.rowCount);
-    put32(b, 0);
+    append32(b, 0);
+    append32(b, p.rowCount);
+    append32(b, 0);
   }
   for (const auto &c : def.columns) {
     b.push_back(static_cast<uint8_t>(c.type));
-    put32(b, kMagic);
-    put16(b, c.number);
-    put16(b, c.varIndex);
-    put16(b, c.index);
+    append32(b, kMagic);
+    append16(b, c.number);
+    append16(b, c.varIndex);
+    append16(b, c.index);
     if (c.type == ColumnType::Numeric) {
       b.push_back(c.precision);
       b.push_back(c.scale);
     } else {
-      put16(b, c.sortOrder ? c.sortOrder : kGeneral);
+      append16(b, c.sortOrder ? c.sortOrder : kGeneral);
     }
-    put16(b, 0);
+    append16(b, 0);
     b.push_back(c.flags);
     b.push_back(c.extFlags);
-    put32(b, 0);
-    put16(b, c.isFixed() ? c.fixedOffset : 0);
-    put16(b, c.length);
+    append32(b, 0);
+    append16(b, c.isFixed() ? c.fixedOffset : 0);
+    append16(b, c.length);
   }
   for (const auto &c : def.columns)
     putName(b, c.name);
   for (const auto &p : def.physicalIndexes) {
-    put32(b, kPhysicalMagic);
+    append32(b, kPhysicalMagic);
     for (size_t k = 0; k < kMaxIndexColumns; ++k) {
       if (k < p.columns.size()) {
-        put16(b, p.columns[k].columnNumber);
+        append16(b, p.columns[k].columnNumber);
         b.push_back(p.columns[k].ascending ? 0x01 : 0x02);
       } else {
-        put16(b, 0xFFFF);
+        append16(b, 0xFFFF);
         b.push_back(0x00);
       }
     }
-    put32(b, p.usageMap);
-    put32(b, p.rootPage);
-    put32(b, 0);
+    append32(b, p.usageMap);
+    append32(b, p.rootPage);
+    append32(b, 0);
     b.push_back(p.flags);
     b.insert(b.end(), 5, 0);
   }
   for (const auto &l : def.indexes) {
-    put32(b, kMagic);
-    put32(b, l.number);
-    put32(b, l.physical);
+    append32(b, kMagic);
+    append32(b, l.number);
+    append32(b, l.physical);
     b.push_back(l.relatedTableType);
-    put32(b, l.relatedIndex);
-    put32(b, l.relatedTablePage);
+    append32(b, l.relatedIndex);
+    append32(b, l.relatedTablePage);
     if (l.isForeignKey()) {
       b.push_back(l.cascadeUpdates ? 0x01 : 0x00);
       b.push_back(l.cascadeDeletes ? 0x01 : l.cascadeNull ? 0x02 : 0x00);
@@ -295,17 +280,17 @@ Bytes encodeTableDef(const TableDef &def, const std::vector<LongValueMap> &longM
       b.push_back(0x04);
     }
     b.push_back(l.kind);
-    put32(b, 0);
+    append32(b, 0);
   }
   for (const auto &l : def.indexes)
     putName(b, l.name);
   for (const auto &m : longMaps) {
-    put16(b, m.columnNumber);
-    put32(b, m.usedPagesMap);
-    put32(b, m.freePagesMap);
+    append16(b, m.columnNumber);
+    append32(b, m.usedPagesMap);
+    append32(b, m.freePagesMap);
   }
-  put16(b, 0xFFFF);
-  set32(&b[8], static_cast<uint32_t>(b.size()));
+  append16(b, 0xFFFF);
+  put32(&b[8], static_cast<uint32_t>(b.size()));
   return b;
 }
 
@@ -336,8 +321,8 @@ std::vector<Bytes> layoutTableDefPages(const Bytes &encoded, const std::vector<u
       used = 8 + n;
     }
     uint16_t free = used + 8 >= kPageSize ? 0 : static_cast<uint16_t>(kPageSize - 8 - used);
-    set16(&page[2], free);
-    set32(&page[4], i + 1 < pages.size() ? pages[i + 1] : 0);
+    put16(&page[2], free);
+    put32(&page[4], i + 1 < pages.size() ? pages[i + 1] : 0);
     out.push_back(std::move(page));
   }
   return out;

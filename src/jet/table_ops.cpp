@@ -1,5 +1,6 @@
 #include "jet/table_ops.h"
 
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/database_builder.h"
 #include "jet/index_btree.h"
@@ -27,14 +28,6 @@ constexpr size_t kMapRowSize = 69;
 constexpr size_t kRowHeader = 14;
 constexpr uint8_t kRelationshipNotEnforced = 0x02;
 
-void set16(uint8_t *p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void set32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 uint32_t word(uint32_t page, uint16_t row) {
   return (page << 8) | row;
 }
@@ -111,11 +104,11 @@ Result<uint32_t> layOutTable(Database &db, PlannedTable &plan) {
     img[1] = 0x01;
     size_t n = std::min(perPage, rows - done);
     for (size_t r = 0; r < n; ++r) {
-      set16(&img[kRowHeader + 2 * r], static_cast<uint16_t>(kPageSize - (r + 1) * kMapRowSize));
+      put16(&img[kRowHeader + 2 * r], static_cast<uint16_t>(kPageSize - (r + 1) * kMapRowSize));
       words.push_back(word(*p, static_cast<uint16_t>(r)));
     }
-    set16(&img[12], static_cast<uint16_t>(n));
-    set16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - n * (kMapRowSize + 2)));
+    put16(&img[12], static_cast<uint16_t>(n));
+    put16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - n * (kMapRowSize + 2)));
     JET_TRY(writePage(pager, *p, img.data()));
     done += n;
   }
@@ -268,7 +261,7 @@ public:
     for (size_t k = 0; k < lv_.size(); ++k)
       JET_TRY(lv_[k].close(*this, longMaps_[k].freePagesMap));
     uint8_t count[4];
-    set32(count, rows_);
+    put32(count, rows_);
     return writeTableDefBytes(pager_, def_, kTableDefRowCountOffset, {count, 4});
   }
 
@@ -284,13 +277,13 @@ private:
     uint16_t add(ByteView b) {
       top -= b.size();
       std::memcpy(&img[top], b.data(), b.size());
-      set16(&img[kRowHeader + 2 * rows], static_cast<uint16_t>(top));
+      put16(&img[kRowHeader + 2 * rows], static_cast<uint16_t>(top));
       ++rows;
       return static_cast<uint16_t>(rows - 1);
     }
     Status flush(BulkAppender &a) {
-      set16(&img[2], static_cast<uint16_t>(freeSpace()));
-      set16(&img[12], rows);
+      put16(&img[2], static_cast<uint16_t>(freeSpace()));
+      put16(&img[12], rows);
       return writePage(a.pager_, number, img.data());
     }
     Status start(BulkAppender &a, uint32_t owner, uint32_t usedMap) {
@@ -304,7 +297,7 @@ private:
       img[0] = 0x01;
       img[1] = 0x01;
       if (owner)
-        set32(&img[4], owner);
+        put32(&img[4], owner);
       else
         std::memcpy(&img[4], "LVAL", 4);
       rows = 0;
@@ -327,7 +320,7 @@ private:
 
   Result<Bytes> longValue(size_t slot, const Bytes &data) {
     Bytes f(12, 0);
-    set32(&f[0], static_cast<uint32_t>(data.size()));
+    put32(&f[0], static_cast<uint32_t>(data.size()));
     if (data.size() <= kMaxInlineLongValue) {
       f[3] = LongValueRef::kInline;
       f.insert(f.end(), data.begin(), data.end());
@@ -339,7 +332,7 @@ private:
         JET_TRY(p.start(*this, 0, longMaps_[slot].usedPagesMap));
       uint16_t r = p.add(data);
       f[3] = LongValueRef::kSinglePage;
-      set32(&f[4], word(p.number, r));
+      put32(&f[4], word(p.number, r));
       return f;
     }
     // A chain: one part per page, each naming the next.
@@ -363,13 +356,13 @@ private:
       size_t from = k * kChainPartData, n = std::min(kChainPartData, data.size() - from);
       Bytes row(4, 0);
       if (k + 1 < parts)
-        set32(row.data(), word(pages[k + 1], 0));
+        put32(row.data(), word(pages[k + 1], 0));
       row.insert(row.end(), data.begin() + from, data.begin() + from + n);
       part.add(row);
       JET_TRY(part.flush(*this));
     }
     f[3] = LongValueRef::kChain;
-    set32(&f[4], word(pages[0], 0));
+    put32(&f[4], word(pages[0], 0));
     return f;
   }
 
@@ -647,9 +640,9 @@ Status createIndex(Database &db, std::string_view table, const IndexSpec &index)
       Bytes img(kPageSize, 0);
       img[0] = 0x01;
       img[1] = 0x01;
-      set16(&img[12], 1);
-      set16(&img[kRowHeader], static_cast<uint16_t>(kPageSize - kMapRowSize));
-      set16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - kMapRowSize - 2));
+      put16(&img[12], 1);
+      put16(&img[kRowHeader], static_cast<uint16_t>(kPageSize - kMapRowSize));
+      put16(&img[2], static_cast<uint16_t>(kPageSize - kRowHeader - kMapRowSize - 2));
       JET_TRY(writePage(db.pager(), *mapPage, img.data()));
     }
     px.usageMap = word(*mapPage, 0);

@@ -1,5 +1,6 @@
 #include "jet/table_writer.h"
 
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/errors.h"
 #include "jet/long_value.h"
@@ -17,22 +18,6 @@ namespace jet {
 
 namespace {
 
-void put16(uint8_t *p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void append16(Bytes &b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void append32(Bytes &b, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 uint32_t pointerWord(RowPointer p) {
   return (p.page << 8) | p.row;
 }
@@ -324,18 +309,6 @@ Bytes scalarBytes(const ColumnDef &c, const Value &v) {
     break;
   }
   return b;
-}
-
-Guid newGuid() {
-  static std::mt19937_64 rng{std::random_device{}()};
-  Guid g;
-  for (size_t i = 0; i < 16; i += 8) {
-    uint64_t r = rng();
-    std::memcpy(g.bytes.data() + i, &r, 8);
-  }
-  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40); // version 4, little-endian group
-  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);
-  return g;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/errors.h"
 #include "jet/page_allocator.h"
@@ -29,11 +30,6 @@ void putBit(uint8_t *bits, uint32_t n, bool on) {
     bits[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
   else
     bits[n / 8] &= static_cast<uint8_t>(~(1u << (n % 8)));
-}
-
-void put32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 } // namespace

@@ -2,8 +2,22 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <random>
 
 namespace jet {
+
+Guid newGuid() {
+  static std::mt19937_64 rng{std::random_device{}()};
+  Guid g;
+  for (size_t i = 0; i < 16; i += 8) {
+    uint64_t r = rng();
+    std::memcpy(g.bytes.data() + i, &r, 8);
+  }
+  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40); // version 4, little-endian group
+  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+  return g;
+}
 
 namespace {
 

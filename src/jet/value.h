@@ -42,6 +42,8 @@ struct Guid {
   std::array<uint8_t, 16> bytes{};
   auto operator<=>(const Guid &) const = default;
 };
+// A new random GUID (version 4), as a replication ID column or GenGUID() gets one.
+Guid newGuid();
 
 // Jet decimal: a 96-bit magnitude with sign, precision and scale.
 struct Decimal {
