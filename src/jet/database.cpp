@@ -204,7 +204,9 @@ Database::tableIn(Pager &pager, DefCache &cache, const Catalog &catalog, std::st
     return def.status();
   std::shared_ptr<const TableDef> out = *def;
   cache.defaults.erase(e->tableDefPage());
-  if (!e->isSystem()) {
+  // The catalogue is never looked up inside its own lookup, even where a damaged row has lost
+  // its system flag.
+  if (!e->isSystem() && !equalsNoCase(e->name, Catalog::kTableName)) {
     // The columns' design properties (Required) live in the catalogue row.
     auto catalogDef = tableIn(pager, cache, catalog, Catalog::kTableName);
     if (catalogDef) {

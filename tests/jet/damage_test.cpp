@@ -2,6 +2,8 @@
 // crashes, hangs or reads outside the file.
 #include "jet/csv_export.h"
 #include "jet/database.h"
+#include "jet/index_maintenance.h"
+#include "jet/table_writer.h"
 #include "test_support.h"
 
 #include <cstring>
@@ -202,6 +204,45 @@ TEST(DamagedFile, ErrorsNameTheTableAndThePage) {
     ASSERT_FALSE(def);
     EXPECT_NE(def.status().message().find("non è una pagina di definizione"), std::string::npos)
         << def.status().message();
+  }
+}
+
+} // namespace
+
+namespace {
+
+// A catalogue row of MSysObjects itself that lost its system flag must not make the catalogue
+// look itself up for its own design properties, without end.
+TEST(DamagedFile, CatalogueRowWithoutItsSystemFlag) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  fs::path path = vasktest::copyFixture("access/test2V2000.mdb", dir);
+  {
+    auto db = Database::open(path.string(), OpenMode::ReadWrite);
+    ASSERT_TRUE(db);
+    const CatalogEntry *e = (*db)->catalog().findTable("MSysObjects");
+    ASSERT_NE(e, nullptr);
+    auto def = (*db)->table("MSysObjects");
+    ASSERT_TRUE(def);
+    TableWriter w({(*db)->pager(), (*db)->pageAllocator()}, *def, noIndexMaintenance());
+    auto row = w.read(e->location);
+    ASSERT_TRUE(row);
+    const ColumnDef *flags = (*def)->findColumn("Flags");
+    ASSERT_NE(flags, nullptr);
+    (*row)[static_cast<size_t>(flags - (*def)->columns.data())] = Value(int32_t(0));
+    ASSERT_TRUE((*db)->begin());
+    ASSERT_TRUE(w.update(e->location, *row));
+    ASSERT_TRUE((*db)->commit());
+  }
+  auto db = Database::open(path.string(), OpenMode::ReadOnly);
+  if (!db) {
+    expectWellFormedFailure(db.status());
+    return;
+  }
+  for (const auto &t : (*db)->catalog().tables()) {
+    auto def = (*db)->table(t.name);
+    if (!def)
+      expectWellFormedFailure(def.status());
   }
 }
 
