@@ -102,20 +102,21 @@ size_t suDisco(int righe) {
     c.size = dim;
     return c;
   };
-  jet::TableSpec spec{"MOVIMENTI",
-                      {col("ID", ColumnType::Long), col("Codice", ColumnType::Text, 10),
-                       col("Descrizione", ColumnType::Text, 40), col("Prezzo", ColumnType::Double),
-                       col("Quantita", ColumnType::Integer), col("Data", ColumnType::DateTime),
-                       col("Pagato", ColumnType::Boolean), col("Importo", ColumnType::Currency),
-                       col("Reparto", ColumnType::Text, 20), col("Cliente", ColumnType::Long)},
-                      {{"PrimaryKey", {{"ID", true}}, true}}};
+  jet::TableSpec movimenti{"MOVIMENTI",
+                           {col("ID", ColumnType::Long), col("Codice", ColumnType::Text, 10),
+                            col("Descrizione", ColumnType::Text, 40),
+                            col("Prezzo", ColumnType::Double), col("Quantita", ColumnType::Integer),
+                            col("Data", ColumnType::DateTime), col("Pagato", ColumnType::Boolean),
+                            col("Importo", ColumnType::Currency),
+                            col("Reparto", ColumnType::Text, 20), col("Cliente", ColumnType::Long)},
+                           {{"PrimaryKey", {{"ID", true}}, true}}};
   auto misura = [&](int n) -> size_t {
     std::vector<std::vector<Value>> dati;
     dati.reserve(n);
     for (int i = 0; i < n; ++i)
       dati.push_back(riga(i));
     jet::DatabaseBuilder b(jet::DateTime{45000.0});
-    if (!b.addTable(spec, std::move(dati)))
+    if (!b.addTable(movimenti, std::move(dati)))
       return 0;
     auto bytes = b.build();
     return bytes ? bytes->size() : 0;

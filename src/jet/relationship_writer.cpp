@@ -131,15 +131,15 @@ Status setText(const TableDef &def, std::vector<Value> &row, const char *column,
   return Status::ok();
 }
 
-Status create(Database &db, const RelationshipSpec &spec) {
-  auto childDef = db.table(spec.table);
+Status create(Database &db, const RelationshipSpec &request) {
+  auto childDef = db.table(request.table);
   if (!childDef)
     return childDef.status();
-  auto parentDef = db.table(spec.referencedTable);
+  auto parentDef = db.table(request.referencedTable);
   if (!parentDef)
     return parentDef.status();
   const TableDef &child = **childDef, &parent = **parentDef;
-  const std::string name = spec.name.empty() ? parent.name + child.name : spec.name;
+  const std::string name = request.name.empty() ? parent.name + child.name : request.name;
   JET_TRY(checkObjectName(name, "della relazione"));
   if (child.isSystem() || parent.isSystem())
     return refuse(ErrorCode::SystemTable, name,
@@ -151,14 +151,14 @@ Status create(Database &db, const RelationshipSpec &spec) {
   for (const Relationship &r : *existing)
     if (equalsNoCase(r.name, name))
       return Status(ErrorCode::InvalidName, "La relazione " + q(name) + " esiste già.");
-  if (spec.columns.empty() || spec.columns.size() != spec.referencedColumns.size() ||
-      spec.columns.size() > 10)
+  if (request.columns.empty() || request.columns.size() != request.referencedColumns.size() ||
+      request.columns.size() > 10)
     return refuse(ErrorCode::InvalidArgument, name,
                   "i campi delle due tabelle devono essere in ugual numero, da 1 a 10.");
-  auto childCols = positionsOf(child, spec.columns, name);
+  auto childCols = positionsOf(child, request.columns, name);
   if (!childCols)
     return childCols.status();
-  auto parentCols = positionsOf(parent, spec.referencedColumns, name);
+  auto parentCols = positionsOf(parent, request.referencedColumns, name);
   if (!parentCols)
     return parentCols.status();
   for (size_t i = 0; i < childCols->size(); ++i) {
@@ -168,25 +168,26 @@ Status create(Database &db, const RelationshipSpec &spec) {
                     "i campi " + q(child.name + "." + a.name) + " e " +
                         q(parent.name + "." + b.name) + " non hanno lo stesso tipo di dati.");
   }
-  if (!spec.enforced && (spec.cascadeUpdates || spec.cascadeDeletes || spec.cascadeNull))
+  if (!request.enforced &&
+      (request.cascadeUpdates || request.cascadeDeletes || request.cascadeNull))
     return refuse(ErrorCode::InvalidArgument, name,
                   "gli aggiornamenti e le eliminazioni a catena richiedono l'integrità "
                   "referenziale.");
-  if (spec.cascadeDeletes && spec.cascadeNull)
+  if (request.cascadeDeletes && request.cascadeNull)
     return refuse(ErrorCode::InvalidArgument, name,
                   "l'eliminazione a catena e l'impostazione a Null si escludono.");
 
-  uint32_t flags = spec.enforced ? 0 : Relationship::kNotEnforced;
-  if (spec.cascadeUpdates)
+  uint32_t flags = request.enforced ? 0 : Relationship::kNotEnforced;
+  if (request.cascadeUpdates)
     flags |= Relationship::kCascadeUpdates;
-  if (spec.cascadeDeletes)
+  if (request.cascadeDeletes)
     flags |= Relationship::kCascadeDeletes;
-  if (spec.cascadeNull)
+  if (request.cascadeNull)
     flags |= Relationship::kCascadeNull;
   if (uniqueIndexOver(child, *childCols) >= 0)
     flags |= Relationship::kOneToOne;
 
-  if (spec.enforced) {
+  if (request.enforced) {
     if (uniqueIndexOver(parent, *parentCols) < 0)
       return refuse(ErrorCode::InvalidArgument, name,
                     "i campi della tabella " + q(parent.name) +
@@ -254,9 +255,9 @@ Status create(Database &db, const RelationshipSpec &spec) {
     LogicalIndex &fk = c.indexes[fkAt];
     for (LogicalIndex *x : {&fk, &rx}) {
       x->kind = LogicalIndex::kForeignKey;
-      x->cascadeUpdates = spec.cascadeUpdates;
-      x->cascadeDeletes = spec.cascadeDeletes;
-      x->cascadeNull = spec.cascadeNull;
+      x->cascadeUpdates = request.cascadeUpdates;
+      x->cascadeDeletes = request.cascadeDeletes;
+      x->cascadeNull = request.cascadeNull;
     }
     fk.relatedTableType = 2;
     fk.relatedIndex = rx.number;
@@ -294,8 +295,8 @@ Status create(Database &db, const RelationshipSpec &spec) {
 
 } // namespace
 
-Status createRelationship(Database &db, const RelationshipSpec &spec) {
-  Status st = schemaStatement(db, [&] { return create(db, spec); });
+Status createRelationship(Database &db, const RelationshipSpec &request) {
+  Status st = schemaStatement(db, [&] { return create(db, request); });
   // Writes check against the relationships as they now stand.
   db.rowHook().invalidate();
   return st;

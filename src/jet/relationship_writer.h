@@ -33,6 +33,6 @@ struct RelationshipSpec {
 // with an Italian message and nothing written: a name in use, missing tables or columns, column
 // pairs of different types, referenced columns without a unique index, cascades without
 // enforcement, and (enforced) rows of the referencing table that have no related row.
-Status createRelationship(Database &db, const RelationshipSpec &spec);
+Status createRelationship(Database &db, const RelationshipSpec &request);
 
 } // namespace jet

@@ -5,11 +5,8 @@
 
 namespace jet {
 
-namespace {
-
-// First set bit at index >= from in bits[0 .. count*8).
-std::optional<uint32_t> firstSetBit(const uint8_t *bits, size_t count, uint32_t from) {
-  for (size_t byte = from / 8; byte < count; ++byte) {
+std::optional<uint32_t> firstSetBit(const uint8_t *bits, size_t bytes, uint64_t from) {
+  for (uint64_t byte = from / 8; byte < bytes; ++byte) {
     uint8_t b = bits[byte];
     if (byte == from / 8)
       b &= static_cast<uint8_t>(0xFF << (from % 8));
@@ -21,8 +18,6 @@ std::optional<uint32_t> firstSetBit(const uint8_t *bits, size_t count, uint32_t 
   }
   return std::nullopt;
 }
-
-} // namespace
 
 Result<UsageMap> UsageMap::load(Pager &pager, uint32_t pointerWord) {
   UsageMap m;

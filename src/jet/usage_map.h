@@ -41,6 +41,9 @@ private:
   std::vector<uint32_t> mapPages_; // reference map: one bitmap page per slot, 0 if none
 };
 
+// First set bit at index >= from in bits[0 .. bytes*8), lowest bit of each byte first.
+std::optional<uint32_t> firstSetBit(const uint8_t *bits, size_t bytes, uint64_t from);
+
 class PageAllocator;
 
 // Changes a stored usage map through the pager's transaction. An inline map whose range cannot

@@ -11,20 +11,6 @@ namespace jet {
 
 namespace {
 
-std::optional<uint32_t> firstBit(const uint8_t *bits, size_t bytes, uint64_t from) {
-  for (uint64_t byte = from / 8; byte < bytes; ++byte) {
-    uint8_t b = bits[byte];
-    if (byte == from / 8)
-      b &= static_cast<uint8_t>(0xFF << (from % 8));
-    if (b == 0)
-      continue;
-    for (int bit = 0; bit < 8; ++bit)
-      if (b & (1u << bit))
-        return static_cast<uint32_t>(byte * 8 + bit);
-  }
-  return std::nullopt;
-}
-
 void putBit(uint8_t *bits, uint32_t n, bool on) {
   if (on)
     bits[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
@@ -77,7 +63,7 @@ Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t lim
     uint64_t start = le32(m + 1);
     uint64_t span = (len - 5) * 8;
     uint64_t rel = from > start ? from - start : 0;
-    if (auto bit = firstBit(m + 5, len - 5, rel)) {
+    if (auto bit = firstSetBit(m + 5, len - 5, rel)) {
       uint64_t page = start + *bit;
       return page < limit ? Opt(static_cast<uint32_t>(page)) : Opt();
     }
@@ -102,7 +88,7 @@ Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t lim
     if ((*page)[0] != kPageTypeUsageMap)
       return corruptPage(mp, "non è una pagina della mappa di utilizzo");
     uint64_t rel = from > base ? from - base : 0;
-    if (auto bit = firstBit(*page + 4, kPageSize - 4, rel)) {
+    if (auto bit = firstSetBit(*page + 4, kPageSize - 4, rel)) {
       uint64_t pg = base + *bit;
       return pg < limit ? Opt(static_cast<uint32_t>(pg)) : Opt();
     }
@@ -197,7 +183,7 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
       putBit(m + 5, page - start, on);
       return Status::ok();
     }
-    bool empty = !firstBit(m + 5, len - 5, 0);
+    bool empty = !firstSetBit(m + 5, len - 5, 0);
     if (global_) {
       // Pages before the range count as in use, pages after it as free.
       if (page >= start ? on : !on)
@@ -206,7 +192,8 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
       // behind; a page freed before the range, or a move that would lose free pages, needs the
       // reference form, which maps every page.
       uint32_t newStart = page & ~7u;
-      if (page >= start && !firstBit(m + 5, std::min<size_t>(len - 5, (newStart - start) / 8), 0)) {
+      if (page >= start &&
+          !firstSetBit(m + 5, std::min<size_t>(len - 5, (newStart - start) / 8), 0)) {
         std::memset(m + 5, 0xFF, len - 5);
         put32(m + 1, newStart);
         for (uint32_t p = newStart; p <= page; ++p)

@@ -357,14 +357,14 @@ TEST(RelCreate, RefusalsChangeNothing) {
   auto db = writetest::openWritable(path);
   ASSERT_TRUE(db);
   struct Case {
-    jet::RelationshipSpec spec;
+    jet::RelationshipSpec request;
     ErrorCode code;
     const char *says;
   };
   auto r = [](const char *child, const char *c, const char *parent, const char *p) {
-    auto spec = relationship(child, {c}, parent, {p});
-    spec.name = "Prova";
-    return spec;
+    auto request = relationship(child, {c}, parent, {p});
+    request.name = "Prova";
+    return request;
   };
   auto cascadeLoose = r("SCADENZE", "IDFattura", "FATTURE", "ID");
   cascadeLoose.enforced = false;
@@ -391,14 +391,14 @@ TEST(RelCreate, RefusalsChangeNothing) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.says);
-    jet::Status st = jet::createRelationship(*db, c.spec);
+    jet::Status st = jet::createRelationship(*db, c.request);
     ASSERT_FALSE(st.isOk());
     EXPECT_EQ(st.code(), c.code) << st.message();
     EXPECT_NE(st.message().find(c.says), std::string::npos) << st.message();
   }
   // Inside a transaction too, which stays usable.
   ASSERT_TRUE(db->begin().isOk());
-  EXPECT_FALSE(jet::createRelationship(*db, cases[0].spec).isOk());
+  EXPECT_FALSE(jet::createRelationship(*db, cases[0].request).isOk());
   EXPECT_EQ(jet::readRelationships(db->pager(), db->catalog())->size(), 4u);
   ASSERT_TRUE(db->rollback().isOk());
   db.reset();
