@@ -208,6 +208,37 @@ TEST_F(Modifica, RejectedStatementIsReportedAndTheFlowCarriesOn) {
   Chiuso();
 }
 
+// Every operator label is read whole, and a long new value leaves the condition lines in view.
+TEST_F(Modifica, TheOperatorsAndALongValueAreReadWhole) {
+  Inizia("CLIENTI");
+  EXPECT_LE(cm_.c.ListOperatori->geometry().right(), cm_.c.txValore->geometry().left());
+  EXPECT_EQ(cm_.c.txValore->geometry().right(), TwipsInPixelX(5085 + 2430) - 1);
+  Destinazione(true, QStringLiteral("Note"));
+  cm_.txValoreMod->selectAll();
+  Scrivi(QStringLiteral("Consegna al mattino citofonare al secondo piano ").repeated(8));
+  Invio();
+  Campo(QStringLiteral("ID"));
+  QListWidget *op = cm_.c.ListOperatori;
+  QCoreApplication::processEvents(); // the shown list lays out its viewport
+  for (int i = 0; i < op->count(); ++i)
+    EXPECT_LE(op->fontMetrics().horizontalAdvance(op->item(i)->text()), op->viewport()->width() - 4)
+        << op->item(i)->text().toStdString();
+  Operatore(4);
+  Svuota();
+  Scrivi(QStringLiteral("10"));
+  Invio();
+  Giu();
+  Invio();
+  Campo(QStringLiteral("ID"));
+  Operatore(5);
+  const QString d = Didascalia(cm_.c.txCondiz);
+  EXPECT_TRUE(d.endsWith(QStringLiteral("ID  MAGGIORE O UGUALE A  10   E  \r\nID  MINORE O "
+                                        "UGUALE A  ")));
+  QLabel *l = cm_.c.txCondiz;
+  EXPECT_LE(l->heightForWidth(l->width()), l->height());
+  Esc();
+}
+
 TEST_F(Modifica, EscInTheTargetListTheNewValueAndTheConditionSteps) {
   Inizia("CLIENTI");
   for (int passo = 0; passo < 4; ++passo) {
