@@ -104,6 +104,32 @@ void Banco::Svuota() {
   Premi(Qt::Key_Delete);
 }
 
+void Banco::Destinazione(bool selezione, const QString &campo) {
+  mod_->btnModifica_Click();
+  if (selezione)
+    Giu();
+  Invio();
+  ASSERT_EQ(attiva_->Focale(), cm_.List5_Mod);
+  Campo(campo);
+  ASSERT_EQ(attiva_->Focale(), cm_.txValoreMod);
+}
+
+void Banco::ValoreLungoEDueCondizioni() {
+  Destinazione(true, QStringLiteral("Note"));
+  cm_.txValoreMod->selectAll();
+  Scrivi(QStringLiteral("Consegna al mattino citofonare al secondo piano ").repeated(8));
+  Invio();
+  Campo(QStringLiteral("ID"));
+  Operatore(4);
+  Svuota();
+  Scrivi(QStringLiteral("10"));
+  Invio();
+  Giu();
+  Invio();
+  Campo(QStringLiteral("ID"));
+  Operatore(5);
+}
+
 void Banco::DoppioClic(QListWidget *l, const QString &voce) {
   auto trovati = l->findItems(voce, Qt::MatchExactly);
   ASSERT_EQ(trovati.size(), 1) << voce.toStdString();

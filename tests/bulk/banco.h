@@ -41,6 +41,16 @@ protected:
   void Scrivi(const QString &testo);
   // Clears the focused box with the caret keys and Delete.
   void Svuota();
+  // The bulk modify on a working copy of tabella.
+  void ApriModifica(const std::string &tabella) {
+    Apri(tabella);
+    attiva_ = mod_.get();
+  }
+  // The modify dialog opened, its scope and target field chosen: the focus in the new-value box.
+  void Destinazione(bool selezione, const QString &campo);
+  // "SELEZIONE", a long new note, then "ID" "MAGGIORE O UGUALE A" 10 "  E  " "ID"
+  // "MINORE O UGUALE A": the value box of the second condition.
+  void ValoreLungoEDueCondizioni();
   // A double click with the mouse on the list's item, and what it posts.
   void DoppioClic(QListWidget *l, const QString &voce);
   // Walks the field step to the field, the operator step to the operator.

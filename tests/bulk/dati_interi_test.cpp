@@ -11,19 +11,6 @@ namespace {
 class DatiInteri : public Banco {
 protected:
   void SetUp() override { VASK_REQUIRE_FIXTURES(); }
-  void Inizia(const std::string &tabella) {
-    Apri(tabella);
-    attiva_ = mod_.get();
-  }
-  // Scope, target field, and the focus in the new-value box.
-  void Destinazione(bool selezione, const QString &campo) {
-    mod_->btnModifica_Click();
-    if (selezione)
-      Giu();
-    Invio();
-    Campo(campo);
-    ASSERT_EQ(attiva_->Focale(), cm_.txValoreMod);
-  }
   // "ID" "UGUALE  A" id, then "- OK -" answered OK.
   void SoloId(const QString &id) {
     ASSERT_EQ(attiva_->Focale(), cm_.c.ListCampi);
@@ -49,7 +36,7 @@ protected:
 };
 
 TEST_F(DatiInteri, AMemoGoesThroughWholeLineBreaksIncluded) {
-  Inizia("TipiDati");
+  ApriModifica("TipiDati");
   const std::string prima = Valore(vasktest::mdbExportRows(file_, "TipiDati"), "Memo", "1");
   ASSERT_EQ(QString::fromStdString(prima).size(), 70000);
   Destinazione(true, QStringLiteral("Memo"));
@@ -75,7 +62,7 @@ TEST_F(DatiInteri, AMemoGoesThroughWholeLineBreaksIncluded) {
 }
 
 TEST_F(DatiInteri, QuotesAndApostrophesAreKeptAsTyped) {
-  Inizia("CLIENTI");
+  ApriModifica("CLIENTI");
   Destinazione(true, QStringLiteral("RagioneSociale"));
   Svuota();
   Scrivi(QStringLiteral("L'acqua \"viva\""));
@@ -87,7 +74,7 @@ TEST_F(DatiInteri, QuotesAndApostrophesAreKeptAsTyped) {
 }
 
 TEST_F(DatiInteri, ATextStopsAtItsFieldsSize) {
-  Inizia("CLIENTI");
+  ApriModifica("CLIENTI");
   Destinazione(false, QStringLiteral("Cap"));
   EXPECT_EQ(mod_->tbValoreMod()->Lunghezza(), 5);
   Svuota();
@@ -103,7 +90,7 @@ TEST_F(DatiInteri, ATextStopsAtItsFieldsSize) {
 
 // An emptied number or date is said in Italian and nothing runs; the key keeps every row.
 TEST_F(DatiInteri, AnEmptyNumberOrDateIsRefused) {
-  Inizia("BUONI");
+  ApriModifica("BUONI");
   const long buoni = ContaReale();
   for (const char *campo : {"ID", "Numero", "Data"}) {
     SCOPED_TRACE(campo);
@@ -129,7 +116,7 @@ TEST_F(DatiInteri, AnEmptyNumberOrDateIsRefused) {
 
 // An empty copy, or a Null in the current row, starts the box empty, never "0" or "30/12/".
 TEST_F(DatiInteri, TheBoxStartsEmptyWithoutAValue) {
-  Inizia("TipiDati");
+  ApriModifica("TipiDati");
   ASSERT_TRUE(
       conn_->Execute("UPDATE TemporaneaVask SET Intero = Null, Doppia = Null, DataOra = Null")
           .isOk());
@@ -152,7 +139,7 @@ TEST_F(DatiInteri, TheBoxStartsEmptyWithoutAValue) {
 
 // A date typed wrong in the new-value box is said, not only cut back.
 TEST_F(DatiInteri, ADateTypedWrongIsSaid) {
-  Inizia("CLIENTI");
+  ApriModifica("CLIENTI");
   Destinazione(false, QStringLiteral("DataInserimento"));
   cm_.txValoreMod->selectAll();
   Scrivi(QStringLiteral("32"));

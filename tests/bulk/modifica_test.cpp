@@ -9,20 +9,7 @@ namespace {
 class Modifica : public Banco {
 protected:
   void SetUp() override { VASK_REQUIRE_FIXTURES(); }
-  void Inizia(const std::string &tabella) {
-    Apri(tabella);
-    attiva_ = mod_.get();
-  }
-  // Scope and target field.
-  void Destinazione(bool selezione, const QString &campo) {
-    mod_->btnModifica_Click();
-    if (selezione)
-      Giu();
-    Invio();
-    ASSERT_EQ(attiva_->Focale(), cm_.List5_Mod);
-    Campo(campo);
-    ASSERT_EQ(attiva_->Focale(), cm_.txValoreMod);
-  }
+  void Inizia(const std::string &tabella) { ApriModifica(tabella); }
   // The end of every confirmed modify: the statement ran, or while the engine writes nothing it
   // was refused and reported; the dialog is closed either way.
   void Chiuso() {
@@ -213,24 +200,12 @@ TEST_F(Modifica, TheOperatorsAndALongValueAreReadWhole) {
   Inizia("CLIENTI");
   EXPECT_LE(cm_.c.ListOperatori->geometry().right(), cm_.c.txValore->geometry().left());
   EXPECT_EQ(cm_.c.txValore->geometry().right(), TwipsInPixelX(5085 + 2430) - 1);
-  Destinazione(true, QStringLiteral("Note"));
-  cm_.txValoreMod->selectAll();
-  Scrivi(QStringLiteral("Consegna al mattino citofonare al secondo piano ").repeated(8));
-  Invio();
-  Campo(QStringLiteral("ID"));
+  ValoreLungoEDueCondizioni();
   QListWidget *op = cm_.c.ListOperatori;
   QCoreApplication::processEvents(); // the shown list lays out its viewport
   for (int i = 0; i < op->count(); ++i)
     EXPECT_LE(op->fontMetrics().horizontalAdvance(op->item(i)->text()), op->viewport()->width() - 4)
         << op->item(i)->text().toStdString();
-  Operatore(4);
-  Svuota();
-  Scrivi(QStringLiteral("10"));
-  Invio();
-  Giu();
-  Invio();
-  Campo(QStringLiteral("ID"));
-  Operatore(5);
   const QString d = Didascalia(cm_.c.txCondiz);
   EXPECT_TRUE(d.endsWith(QStringLiteral("ID  MAGGIORE O UGUALE A  10   E  \r\nID  MINORE O "
                                         "UGUALE A  ")));

@@ -64,23 +64,7 @@ TEST_F(Schermate, BothDialogsHalfwayThroughACondition) {
   Esc();
 
   // A long new value, and the longest operators.
-  mod_->btnModifica_Click();
-  Giu();
-  Invio();
-  Campo(QStringLiteral("Note"));
-  cm_.txValoreMod->selectAll();
-  cm_.txValoreMod->insert(
-      QStringLiteral("Consegna al mattino, citofonare al secondo piano. ").repeated(12));
-  Invio();
-  Campo(QStringLiteral("ID"));
-  Operatore(4);
-  Svuota();
-  Scrivi(QStringLiteral("10"));
-  Invio();
-  Giu();
-  Invio();
-  Campo(QStringLiteral("ID"));
-  Operatore(5);
+  ValoreLungoEDueCondizioni();
   Fotografa(QStringLiteral("modifica_lunga.png"));
   Esc();
 }
