@@ -642,10 +642,14 @@ void ProceduraModifica::DestinazioneInvio() {
                                      QString::fromStdString(f.name));
   if (!tb_) {
     tb_ = std::make_unique<CTextBox>();
-    // A date typed wrong is cut back by the box; the operator is told why.
-    QObject::connect(tb_.get(), &CTextBox::ErrDigitazione, this, [this](const QString &mess) {
-      MsgBox(mess, vbOKOnly + vbExclamation, TitoloAvvisi());
-    });
+    // A date typed wrong is cut back by the box; the operator is told why once the key that
+    // caused it has been handled in full.
+    QObject::connect(
+        tb_.get(), &CTextBox::ErrDigitazione, this,
+        [this](const QString &mess) {
+          Protetto([&] { MsgBox(mess, vbOKOnly + vbExclamation, TitoloAvvisi()); });
+        },
+        Qt::QueuedConnection);
   }
   // A type the table of types does not name gets a plain text box.
   int tipo = 8;

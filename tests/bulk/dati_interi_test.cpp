@@ -143,11 +143,13 @@ TEST_F(DatiInteri, ADateTypedWrongIsSaid) {
   Destinazione(false, QStringLiteral("DataInserimento"));
   cm_.txValoreMod->selectAll();
   Scrivi(QStringLiteral("32"));
+  QCoreApplication::processEvents();
   ASSERT_EQ(box_->Mostrati().size(), 1u);
   EXPECT_EQ(box_->Mostrati()[0].testo, QStringLiteral("Giorno errato"));
   EXPECT_EQ(box_->Mostrati()[0].stile, vbOKOnly + vbExclamation);
   EXPECT_EQ(cm_.txValoreMod->text(), QString());
   Scrivi(QStringLiteral("300220")); // 30/02/2020
+  QCoreApplication::processEvents();
   EXPECT_EQ(box_->Mostrati().back().testo, QStringLiteral("Data errata"));
   Esc();
   EXPECT_EQ(ricariche_, 0);
