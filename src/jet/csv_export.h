@@ -5,6 +5,7 @@
 #include "jet/status.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
+#include "jet/value_text.h"
 
 #include <cstdio>
 #include <string>
@@ -18,7 +19,6 @@ namespace jet {
 void appendCsvField(std::string &out, const Value &v);
 std::string formatDecimal(const Decimal &d);
 std::string formatCurrency(Currency c);
-std::string formatGuid(const Guid &g);
 
 // Writes the whole table to out; nothing is written past the first error.
 Status exportCsv(Database &db, std::string_view table, std::FILE *out);
