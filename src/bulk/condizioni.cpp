@@ -102,10 +102,10 @@ QString TestoCondizione(const QString &congiunzione, const QString &campo, const
 }
 
 jet::Result<QString> LetteraleSql(const jet::Value &v) {
-  if (v.is<jet::Bytes>())
-    return jet::Status{jet::ErrorCode::TypeMismatch,
-                       "Un valore binario non si può scrivere in un'istruzione di modifica."};
-  return QString::fromStdString(sql::literal(v));
+  auto t = sql::checkedLiteral(v);
+  if (!t)
+    return t.status();
+  return QString::fromStdString(*t);
 }
 
 jet::Result<QString> LetteraleModifica(const data::Field &campo, const QString &testo) {
