@@ -154,7 +154,7 @@ Status Database::readAgain() {
   return Status::ok();
 }
 
-Status Database::refusal() const {
+Status Database::writeRefusal() const {
   return readOnlyReason_ ? readOnlyError() : readOnlyReason_;
 }
 
@@ -326,7 +326,7 @@ bool Database::inTransaction() const {
 
 Status Database::begin() {
   if (!session_)
-    return refusal();
+    return writeRefusal();
   if (inTransaction())
     return {ErrorCode::Unsupported, "Una transazione è già aperta."};
   return session_->transaction().begin();
@@ -426,7 +426,7 @@ Status Database::release(size_t id) {
 
 template <typename F> Status Database::statement(F &&op) {
   if (!session_)
-    return refusal();
+    return writeRefusal();
   bool own = !inTransaction();
   if (own)
     JET_TRY(begin());

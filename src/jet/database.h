@@ -81,6 +81,8 @@ public:
   // write is told. Ok where it was opened read-only on purpose.
   const Status &readOnlyReason() const { return readOnlyReason_; }
   void setReadOnlyReason(Status why) { readOnlyReason_ = std::move(why); }
+  // What a write on this database, opened read-only, is told.
+  Status writeRefusal() const;
 
   // One read of a database opened read-only by path (they nest): holds the engine's shared read
   // lock, so no commit of another process lands in the middle; a journal left by a crash is
@@ -161,7 +163,6 @@ private:
   void afterUndo();
   void forgetDroppedDefs();
   Status readAgain();
-  Status refusal() const;
 
   DatabaseHeader header_;
   LdbMembership ldb_;
