@@ -428,6 +428,7 @@ void frmMain::ApriDatabase(const QString &nomeCompleto) {
     voce->setData(Qt::UserRole, t.indice);
   }
   btnTabella->setEnabled(true);
+  tabelle::AvvisaSeInUso(GestoreDb->Banca().get());
   // No space key is queued to the list: at start-up it would reach "&Database", which has the
   // focus by then, and open the file dialog over a database that is already open.
   List1->setFocus();

@@ -155,6 +155,10 @@ void Connection::Close() {
   db_.reset();
 }
 
+jet::Status Connection::readOnlyReason() const {
+  return db_ ? db_->engine().readOnlyReason() : jet::Status::ok();
+}
+
 jet::Status Connection::requireOpen() const {
   if (!db_)
     return {jet::ErrorCode::Closed, "Operazione non consentita se l'oggetto è chiuso."};
@@ -177,6 +181,8 @@ jet::Status Connection::Execute(const std::string &text, int64_t *rowsAffected, 
   auto statement = sql::parseStatement(text);
   if (!statement)
     return statement.status();
+  jet::ReadScope read(db_->engine()); // a reader sees one committed state of the file
+  JET_TRY(read.status());
   // Statements that only read run whatever transaction another connection holds.
   bool writes = sql::writes(*statement);
   if (writes)
@@ -228,6 +234,8 @@ jet::Result<std::shared_ptr<Recordset>> Connection::OpenRecordset(const std::str
   auto statement = sql::parseStatement(text);
   if (!statement)
     return statement.status();
+  jet::ReadScope read(db_->engine());
+  JET_TRY(read.status());
   // Rows go straight into the compact buffer: a big table is never held twice.
   RowBuffer rows;
   std::vector<RowId> ids;

@@ -46,6 +46,9 @@ public:
 
   // The file this connection reads and writes.
   const std::string &dataSource() const { return dataSource_; }
+  // Why the file was opened read-only though it is writable (another program writing it, a Jet
+  // client of the suite using it): what a write will be told. Ok otherwise.
+  jet::Status readOnlyReason() const;
 
   // Runs one statement; rowsAffected gets the rows inserted, changed or deleted (-1 for a query).
   jet::Status Execute(const std::string &sql, int64_t *rowsAffected = nullptr, int options = -1);

@@ -107,6 +107,10 @@ sql::ColumnDef toSqlColumn(const jet::ColumnDef &c) {
 }
 
 jet::Result<sql::Table *> EngineStorage::table(std::string_view name) {
+  if (generation_ != db_.readGeneration()) {
+    tables_.clear(); // another process committed since: definitions are read again
+    generation_ = db_.readGeneration();
+  }
   std::string key = lower(name);
   auto it = tables_.find(key);
   if (it != tables_.end())
@@ -177,10 +181,7 @@ bool EngineStorage::inTransaction() const {
 jet::Status EngineStorage::begin() {
   if (committed_)
     return committedViewOnly();
-  if (!db_.writable())
-    return {jet::ErrorCode::ReadOnly,
-            "Impossibile aggiornare: il database è aperto in sola lettura."};
-  return db_.begin();
+  return db_.begin(); // a read-only database says why it is
 }
 jet::Status EngineStorage::commit() {
   if (committed_)

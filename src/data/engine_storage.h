@@ -51,6 +51,7 @@ private:
   jet::Database &db_;
   bool committed_;
   std::map<std::string, std::unique_ptr<sql::Table>> tables_; // by lower-case name
+  uint64_t generation_ = 0; // the database's read generation tables_ belongs to
 };
 
 } // namespace data

@@ -153,6 +153,8 @@ jet::Result<std::shared_ptr<Recordset>> ManDB::get_info(int32_t query,
     conn = *c;
   }
   jet::Database &db = conn->database().engine();
+  jet::ReadScope read(db);
+  JET_TRY(read.status());
   if (query == kSchemaTables)
     return tablesSchema(db);
   if (query == kSchemaColumns)

@@ -35,11 +35,14 @@ jet::Result<std::shared_ptr<SharedDatabase>> SharedDatabase::acquire(const std::
                        std::filesystem::perms::others_write)) != std::filesystem::perms::none;
   auto opened =
       jet::Database::open(path, writable ? jet::OpenMode::ReadWrite : jet::OpenMode::ReadOnly);
-  if (!opened && writable && opened.status().code() != jet::ErrorCode::Locked) {
-    // A file we may not write is still read, as Jet opens it read-only.
+  if (!opened && writable) {
+    // Another program writing it, a Jet client of the suite, a file we may not write: the
+    // database is still read, as the Jet engine opens it read-only, and a write is told why.
     auto ro = jet::Database::open(path, jet::OpenMode::ReadOnly);
-    if (ro)
+    if (ro) {
+      (*ro)->setReadOnlyReason(opened.status());
       opened = std::move(ro);
+    }
   }
   if (!opened)
     return opened.status();

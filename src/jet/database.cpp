@@ -38,21 +38,46 @@ Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMo
 Result<std::unique_ptr<Database>> Database::open(const std::string &path, OpenMode mode,
                                                  const OpenOptions &options) {
   std::string name = std::filesystem::path(path).filename().string();
-  if (mode == OpenMode::ReadOnly) {
-    auto file = File::open(path, mode);
-    if (!file)
-      return file.status();
-    return open(std::move(*file), name, options.cachePages);
-  }
-  // The writer lock first, and a journal left by a crash rolled back, before any read.
-  auto session =
-      WriteSession::open(path, PageStore::kJet4PageSize, options.lockWait, options.faults);
-  if (!session)
-    return session.status();
   auto file = File::open(path, OpenMode::ReadOnly);
   if (!file)
     return file.status();
+  const std::string computer =
+      options.computerName.empty() ? localComputerName() : options.computerName;
   std::unique_ptr<Database> db(new Database());
+  db->lockWait_ = options.lockWait;
+  if (mode == OpenMode::ReadOnly) {
+    auto lock = FileLock::open(path, FileLock::Mode::Read);
+    if (!lock)
+      return lock.status();
+    db->readLock_ = std::make_unique<FileLock>(std::move(*lock));
+    // A reader that cannot sign in (a folder it may not write) still reads.
+    if (auto ldb = LdbMembership::join(path, computer))
+      db->ldb_ = std::move(*ldb);
+    JET_TRY(db->beginRead());
+    auto opened = finishOpen(std::move(db), std::shared_ptr<File>(std::move(*file)), name,
+                             options.cachePages);
+    if (opened)
+      (*opened)->endRead();
+    return opened;
+  }
+  auto ldb = LdbMembership::join(path, computer);
+  if (!ldb)
+    return ldb.status();
+  // Once the writer lock is ours and before anything is written (a journal rolled back): no
+  // Jet client may have the file open, and none may write while we do.
+  auto admit = [&]() -> Status {
+    auto users = ldb->liveJetUsers();
+    if (!users)
+      return users.status();
+    if (!users->empty())
+      return inUseError(*users);
+    return ldb->holdPageLocks();
+  };
+  auto session =
+      WriteSession::open(path, PageStore::kJet4PageSize, options.lockWait, options.faults, admit);
+  if (!session)
+    return session.status();
+  db->ldb_ = std::move(*ldb);
   db->session_ = std::move(*session);
   return finishOpen(std::move(db), std::shared_ptr<File>(std::move(*file)), name,
                     options.cachePages);
@@ -94,6 +119,43 @@ Result<std::unique_ptr<Database>> Database::finishOpen(std::unique_ptr<Database>
     return catalog.status();
   db->catalog_ = std::move(*catalog);
   return db;
+}
+
+Status Database::beginRead() {
+  if (!readLock_ || readDepth_++ > 0)
+    return Status::ok();
+  Status st = jet::beginRead(*readLock_, PageStore::kJet4PageSize, lockWait_);
+  if (st && pager_)
+    st = readAgain();
+  if (!st) {
+    if (readLock_->holdsShared())
+      readLock_->unlockRead();
+    readDepth_ = 0;
+  }
+  return st;
+}
+
+void Database::endRead() {
+  if (readLock_ && readDepth_ > 0 && --readDepth_ == 0)
+    readLock_->unlockRead();
+}
+
+Status Database::readAgain() {
+  pager_->dropAllCached();
+  pager_->refreshSize();
+  auto catalog = Catalog::load(*pager_);
+  if (!catalog)
+    return catalog.status();
+  catalog_ = std::move(*catalog);
+  defs_ = {};
+  if (integrity_)
+    integrity_->invalidate();
+  ++generation_;
+  return Status::ok();
+}
+
+Status Database::writeRefusal() const {
+  return readOnlyReason_ ? readOnlyError() : readOnlyReason_;
 }
 
 uint32_t Database::recoveredPages() const {
@@ -264,7 +326,7 @@ bool Database::inTransaction() const {
 
 Status Database::begin() {
   if (!session_)
-    return readOnlyError();
+    return writeRefusal();
   if (inTransaction())
     return {ErrorCode::Unsupported, "Una transazione è già aperta."};
   return session_->transaction().begin();
@@ -364,7 +426,7 @@ Status Database::release(size_t id) {
 
 template <typename F> Status Database::statement(F &&op) {
   if (!session_)
-    return readOnlyError();
+    return writeRefusal();
   bool own = !inTransaction();
   if (own)
     JET_TRY(begin());

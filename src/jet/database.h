@@ -11,6 +11,11 @@
 // Two views of the pages: pager() sees the open transaction's changes (the connection that owns
 // the transaction reads through it); committedPager() and committedCursor() read the file as
 // last committed, for connections that must not see the transaction before its commit.
+//
+// Opened read-only by path, the database may be written by another process between two reads:
+// each read runs between beginRead() and endRead() (or in a ReadScope) and sees one committed
+// state. Either way the process is a user in the Jet engine's lock file (ldb_users.h); a writer
+// is refused with InUse while a Jet client of the suite has the database open.
 #include "jet/catalog.h"
 #include "jet/column_defaults.h"
 #include "jet/file.h"
@@ -19,6 +24,7 @@
 #include "jet/index_deferred.h"
 #include "jet/index_maintenance.h"
 #include "jet/journal.h"
+#include "jet/ldb_users.h"
 #include "jet/page_allocator.h"
 #include "jet/pager.h"
 #include "jet/referential_integrity.h"
@@ -41,6 +47,8 @@ struct OpenOptions {
   // Tests: plays a crash or a failing disk in the journal and the database writes.
   FaultInjector *faults = nullptr;
   std::chrono::milliseconds lockWait = kLockWait;
+  // The computer name of this process's entry in the lock file; empty: this machine's.
+  std::string computerName;
 };
 
 class Database {
@@ -69,6 +77,21 @@ public:
   // dropped, or such a change undone). Rollbacks and failed statements call it themselves.
   Status reloadCatalog();
   bool writable() const { return session_ != nullptr; }
+  // Why a database meant for writing was opened read-only (another writer, a Jet client): what a
+  // write is told. Ok where it was opened read-only on purpose.
+  const Status &readOnlyReason() const { return readOnlyReason_; }
+  void setReadOnlyReason(Status why) { readOnlyReason_ = std::move(why); }
+  // What a write on this database, opened read-only, is told.
+  Status writeRefusal() const;
+
+  // One read of a database opened read-only by path (they nest): holds the engine's shared read
+  // lock, so no commit of another process lands in the middle; a journal left by a crash is
+  // rolled back first, or reported where this process cannot; what was cached is read again, as
+  // another process may have committed since the last read. Nothing to do for a writer.
+  Status beginRead();
+  void endRead();
+  // Changes whenever beginRead() read the catalogue again: definitions taken before are stale.
+  uint64_t readGeneration() const { return generation_; }
 
   // Every table in DAO order (by name ignoring case), system tables included.
   std::vector<std::string> tableNames() const;
@@ -139,8 +162,15 @@ private:
   template <typename F> Status statement(F &&op);
   void afterUndo();
   void forgetDroppedDefs();
+  Status readAgain();
 
   DatabaseHeader header_;
+  LdbMembership ldb_;
+  std::unique_ptr<FileLock> readLock_; // opened read-only by path
+  int readDepth_ = 0;
+  uint64_t generation_ = 0;
+  std::chrono::milliseconds lockWait_ = kLockWait;
+  Status readOnlyReason_;
   std::unique_ptr<WriteSession> session_;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<Pager> committed_;
@@ -153,6 +183,23 @@ private:
   std::unique_ptr<DeferredIndexMaintainer> deferred_ = std::make_unique<DeferredIndexMaintainer>();
   IndexMaintainer *indexes_ = deferred_.get();
   std::unique_ptr<ReferentialIntegrity> integrity_;
+};
+
+// Database::beginRead() to endRead() over a block.
+class ReadScope {
+public:
+  explicit ReadScope(Database &db) : db_(db), status_(db.beginRead()) {}
+  ~ReadScope() {
+    if (status_)
+      db_.endRead();
+  }
+  ReadScope(const ReadScope &) = delete;
+  ReadScope &operator=(const ReadScope &) = delete;
+  const Status &status() const { return status_; }
+
+private:
+  Database &db_;
+  Status status_;
 };
 
 } // namespace jet

@@ -19,19 +19,24 @@ constexpr int kSetLock = F_SETLK;
 constexpr int kGetLock = F_GETLK;
 #endif
 
-struct flock region(short type, long long start) {
+struct flock region(short type, long long start, long long length = 1) {
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = off_t(start);
-  fl.l_len = 1;
+  fl.l_len = off_t(length);
   fl.l_pid = 0; // must be 0 for open-file-description locks
   return fl;
 }
 
-// 0 on success, EAGAIN when someone else holds a conflicting lock, else the error.
 int setLock(int fd, short type, long long start) {
-  struct flock fl = region(type, start);
+  return rangelock::set(fd, type, start);
+}
+
+} // namespace
+
+int rangelock::set(int fd, short type, long long start, long long length) {
+  struct flock fl = region(type, start, length);
   for (;;) {
     if (::fcntl(fd, kSetLock, &fl) == 0)
       return 0;
@@ -41,7 +46,12 @@ int setLock(int fd, short type, long long start) {
   }
 }
 
-} // namespace
+int rangelock::heldElsewhere(int fd, long long start, long long length) {
+  struct flock fl = region(F_WRLCK, start, length);
+  if (::fcntl(fd, kGetLock, &fl) != 0)
+    return -errno;
+  return fl.l_type != F_UNLCK ? 1 : 0;
+}
 
 Status lockedForWritingError(const std::string &dbPath) {
   return {ErrorCode::Locked,
@@ -195,13 +205,11 @@ Result<bool> FileLock::heldForWriting(const std::string &dbPath) {
   int fd = ::open(dbPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return fileSystemError("aprendo il file", dbPath, errno);
-  struct flock fl = region(F_WRLCK, kWriterByte);
-  int rc = ::fcntl(fd, kGetLock, &fl);
-  int err = errno;
+  int held = rangelock::heldElsewhere(fd, kWriterByte);
   ::close(fd);
-  if (rc != 0)
-    return fileSystemError("bloccando il file", dbPath, err);
-  return fl.l_type != F_UNLCK;
+  if (held < 0)
+    return fileSystemError("bloccando il file", dbPath, -held);
+  return held == 1;
 }
 
 } // namespace jet

@@ -76,4 +76,14 @@ private:
 // Message for a database that another process holds for writing.
 Status lockedForWritingError(const std::string &dbPath);
 
+// Byte-range locks on an open descriptor: open-file-description locks (Linux), so two opens in
+// one process are two holders, else classic fcntl locks. Shared by the writer lock above and the
+// Jet engine's lock file (ldb_users.h).
+namespace rangelock {
+// 0 on success, EAGAIN when another open holds a conflicting lock, else the error.
+int set(int fd, short type, long long start, long long length = 1);
+// Whether another open holds a lock on the range: 1 yes, 0 no, else -errno.
+int heldElsewhere(int fd, long long start, long long length = 1);
+} // namespace rangelock
+
 } // namespace jet

@@ -462,7 +462,8 @@ Status PageTransaction::commit() {
 // ---------------------------------------------------------------------------------------------
 
 Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t pageSize,
-                                        std::chrono::milliseconds wait, FaultInjector *faults) {
+                                        std::chrono::milliseconds wait, FaultInjector *faults,
+                                        const WriterAdmission &admit) {
   WritableDatabase db;
   RollbackJournal journal(dbPath, pageSize, faults);
   auto deadline = std::chrono::steady_clock::now() + wait;
@@ -485,6 +486,8 @@ Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t page
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  if (admit)
+    JET_TRY(admit());
   auto store = PageStore::open(dbPath, true, pageSize, faults);
   if (!store)
     return store.status();
@@ -503,11 +506,10 @@ Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t page
   return db;
 }
 
-Result<std::unique_ptr<WriteSession>> WriteSession::open(const std::string &dbPath,
-                                                         uint32_t pageSize,
-                                                         std::chrono::milliseconds wait,
-                                                         FaultInjector *faults) {
-  auto db = openForWriting(dbPath, pageSize, wait, faults);
+Result<std::unique_ptr<WriteSession>>
+WriteSession::open(const std::string &dbPath, uint32_t pageSize, std::chrono::milliseconds wait,
+                   FaultInjector *faults, const WriterAdmission &admit) {
+  auto db = openForWriting(dbPath, pageSize, wait, faults, admit);
   if (!db)
     return db.status();
   return std::make_unique<WriteSession>(std::move(*db), faults, wait);

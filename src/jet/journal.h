@@ -45,6 +45,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -203,11 +204,15 @@ struct WritableDatabase {
 };
 
 // Takes the writer lock (Locked with an Italian message if another process has it, nothing
-// written), rolls back a journal left by a crash, and opens the pages for writing.
+// written), rolls back a journal left by a crash, and opens the pages for writing. `admit`, where
+// given, runs once the writer lock is held and before anything is written; its failure is
+// returned with nothing written (the Jet users' check, ldb_users.h).
+using WriterAdmission = std::function<Status()>;
 Result<WritableDatabase> openForWriting(const std::string &dbPath,
                                         uint32_t pageSize = PageStore::kJet4PageSize,
                                         std::chrono::milliseconds wait = kLockWait,
-                                        FaultInjector *faults = nullptr);
+                                        FaultInjector *faults = nullptr,
+                                        const WriterAdmission &admit = {});
 
 // The writer's whole kit in one place that never moves: lock, pages, transaction.
 class WriteSession {
@@ -216,7 +221,8 @@ public:
   static Result<std::unique_ptr<WriteSession>> open(const std::string &dbPath,
                                                     uint32_t pageSize = PageStore::kJet4PageSize,
                                                     std::chrono::milliseconds wait = kLockWait,
-                                                    FaultInjector *faults = nullptr);
+                                                    FaultInjector *faults = nullptr,
+                                                    const WriterAdmission &admit = {});
 
   PageTransaction &transaction() { return tx_; }
   PageStore &store() { return db_.store; }

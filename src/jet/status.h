@@ -15,6 +15,7 @@ enum class ErrorCode : int {
   Corrupt = 3049,              // a page, offset or length out of place
   IoError = 3051,              // the operating system refused a read or a write
   Locked = 3045,               // another process holds the file for writing
+  InUse = 3260,                // a Jet client (the suite) has the database open
   ReadOnly = 3027,             // a write on a database or recordset opened read-only
   NoSuchTable = 3078,          // table not found
   NoSuchColumn = 3265,         // field not found

@@ -395,7 +395,7 @@ Status mapPages(Database &db, uint32_t mapWord, std::set<uint32_t> &out) {
 // its own; the catalogue read again whatever the outcome.
 Status schemaStatement(Database &db, const std::function<Status()> &op) {
   if (!db.writable())
-    return {ErrorCode::ReadOnly, "Il database è aperto in sola lettura."};
+    return db.writeRefusal();
   bool own = !db.inTransaction();
   if (own)
     JET_TRY(db.begin());

@@ -2,6 +2,7 @@
 
 #include "app/comune/errori.h"
 #include "app/comune/fungen.h"
+#include "app/comune/messaggi.h"
 #include "data/shared_database.h"
 
 namespace tabelle {
@@ -102,6 +103,15 @@ void BancaDati::Rilascia() {
   ConnessioneDb.reset();
   catalogo_.reset();
   nomiCatalogo_.clear();
+}
+
+void AvvisaSeInUso(const BancaDati *banca) {
+  if (!banca || !banca->Aperto())
+    return;
+  const jet::Status perche = banca->ConnessioneDb->readOnlyReason();
+  if (perche.code() == jet::ErrorCode::InUse || perche.code() == jet::ErrorCode::Locked)
+    MsgBox(QString::fromStdString(perche.message()), vbOKOnly + vbExclamation,
+           QStringLiteral("Database in sola lettura"));
 }
 
 } // namespace tabelle

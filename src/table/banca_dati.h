@@ -52,4 +52,8 @@ private:
   std::vector<std::string> nomiCatalogo_;
 };
 
+// After a database was opened: one that another program writes, or that the suite has open, is
+// open read-only, and the operator is told at once who has it rather than at the first change.
+void AvvisaSeInUso(const BancaDati *banca);
+
 } // namespace tabelle

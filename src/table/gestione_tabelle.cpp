@@ -173,6 +173,7 @@ void GestioneTabelle::ApriDatabase(const QString &nomeCompleto) {
   }
   c_.btnTabella->setEnabled(true);
   c_.List1->setFocus();
+  AvvisaSeInUso(banca_.get());
 }
 
 void GestioneTabelle::List1_Click() {

@@ -1,3 +1,4 @@
+#include "child_process.h"
 #include "jet/file_lock.h"
 #include "jet/journal.h"
 #include "journal_test_support.h"
@@ -41,53 +42,15 @@ struct LockHolderEntry {
 // This test program run again as another process holding (or trying to hold) the writer lock.
 class LockHolder {
 public:
-  explicit LockHolder(const fs::path &db) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-      throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[1]);
-      close(out[0]);
-      setenv(kChildVariable, db.c_str(), 1);
-      execl("/proc/self/exe", "lock-holder", static_cast<char *>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    toChild_ = in[1];
-    fromChild_ = out[0];
-    char c;
-    while (read(fromChild_, &c, 1) == 1 && c != '\n')
-      answer_ += c;
-  }
-  ~LockHolder() {
-    release();
-    wait();
-  }
+  explicit LockHolder(const fs::path &db)
+      : process_("/proc/self/exe", {}, kChildVariable, db.string()), answer_(process_.readLine()) {}
   const std::string &answer() const { return answer_; }
-  void release() {
-    if (toChild_ >= 0)
-      close(toChild_);
-    toChild_ = -1;
-  }
-  void kill9() { kill(pid_, SIGKILL); }
-  int wait() {
-    int status = 0;
-    if (pid_ > 0)
-      waitpid(pid_, &status, 0);
-    pid_ = -1;
-    if (fromChild_ >= 0)
-      close(fromChild_);
-    fromChild_ = -1;
-    return status;
-  }
+  void release() { process_.closeInput(); }
+  void kill9() { process_.kill9(); }
+  int wait() { return process_.wait(); }
 
 private:
-  pid_t pid_ = -1;
-  int toChild_ = -1, fromChild_ = -1;
+  vasktest::ChildProcess process_;
   std::string answer_;
 };
 

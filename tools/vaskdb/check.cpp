@@ -12,6 +12,9 @@ int runCheck(const Args &args) {
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());
+  jet::ReadScope read(**db); // one committed state throughout, whoever writes meanwhile
+  if (!read.status())
+    return fail(read.status());
   // The indexes are checked by the database's index maintainer (IndexMaintainer::checkTable),
   // the B-tree maintainer unless another is installed.
   std::vector<std::string> findings;

@@ -11,6 +11,9 @@ int runExport(const Args &args) {
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());
+  jet::ReadScope read(**db); // one committed state throughout, whoever writes meanwhile
+  if (!read.status())
+    return fail(read.status());
   jet::Status st = jet::exportCsv(**db, args[1], stdout);
   if (std::fflush(stdout) != 0 && st)
     st = jet::Status(jet::ErrorCode::IoError,

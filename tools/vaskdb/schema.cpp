@@ -67,6 +67,9 @@ int runSchema(const Args &args) {
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());
+  jet::ReadScope read(**db); // one committed state throughout, whoever writes meanwhile
+  if (!read.status())
+    return fail(read.status());
   auto def = (*db)->table(args[1]);
   if (!def)
     return fail(def.status());
