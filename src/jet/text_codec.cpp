@@ -92,11 +92,17 @@ std::string decodeJetText(ByteView b) {
       compressed = !compressed;
       ++i;
     } else if (compressed) {
-      if (b[i] < 0x80 && sink.idle())
-        out += static_cast<char>(b[i]);
-      else
+      if (b[i] < 0x80 && sink.idle()) {
+        // A run of ASCII is copied whole.
+        size_t end = i + 1;
+        while (end < b.size() && b[end] != 0 && b[end] < 0x80)
+          ++end;
+        out.append(reinterpret_cast<const char *>(b.data() + i), end - i);
+        i = end;
+      } else {
         sink.put(b[i]);
-      ++i;
+        ++i;
+      }
     } else if (i + 1 < b.size()) {
       sink.put(le16(b.data() + i));
       i += 2;
