@@ -123,9 +123,13 @@ template <typename T> void appendInt(Out &out, T v) {
   out.done(std::to_chars(p, p + 24, v).ptr);
 }
 
+// Two digits of 0..99.
 char *put2(char *p, int v) {
-  p[0] = static_cast<char>('0' + v / 10 % 10);
-  p[1] = static_cast<char>('0' + v % 10);
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233"
+      "34353637383940414243444546474849505152535455565758596061626364656667"
+      "6869707172737475767778798081828384858687888990919293949596979899";
+  std::memcpy(p, kPairs + 2 * v, 2);
   return p + 2;
 }
 
@@ -182,18 +186,21 @@ void appendDate(Out &out, const CivilDateTime &c, std::string_view format) {
   }
 }
 
-// The shortest form of most stored amounts (1 <= |v| < 1e15, at most 6 decimals) without the
+// The shortest form of most stored amounts (1 <= |v|, at most 6 decimals) without the
 // general algorithm, which costs more than the rest of a row: the first count of decimals
 // that reads back as v. For those values it is the form std::to_chars gives (a plain number
 // with no trailing zero is never longer than its exponent form). Null where it does not apply.
 template <typename T> char *shortFixed(char *buf, T v) {
   static const double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  // Below these every integer digit is needed and a * 10^k is exact enough to round to the
+  // nearest candidate.
+  constexpr double kLimit = std::is_same_v<T, float> ? 1e7 : 1e14;
   const double a = std::fabs(static_cast<double>(v));
-  if (!(a >= 1 && a < 1e15))
+  if (!(a >= 1 && a < kLimit))
     return nullptr;
   for (int k = 0; k < 7; ++k) {
     const double n = std::nearbyint(a * kPow10[k]);
-    if (n >= 9e15)
+    if (n >= 1e14)
       return nullptr;
     const double back = n / kPow10[k];
     if (static_cast<T>(back) != static_cast<T>(a))
@@ -216,12 +223,17 @@ template <typename T> char *shortFixed(char *buf, T v) {
     if constexpr (std::is_same_v<T, float>) {
       // The quotient was rounded twice, to double then to float: that differs from reading the
       // text as a float only where the double falls exactly halfway between two floats.
-      const double gap = back - static_cast<double>(static_cast<float>(back));
-      if (gap != 0 && std::fabs(gap) * 2 ==
-                          std::fabs(static_cast<double>(std::nextafter(static_cast<float>(back),
-                                                                       gap > 0 ? 1e30f : -1e30f)) -
-                                    static_cast<double>(static_cast<float>(back))))
-        return nullptr;
+      const float f = static_cast<float>(back);
+      const double gap = back - static_cast<double>(f);
+      if (gap != 0) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        bits += gap > 0 ? 1 : -1; // the neighbour on the side of the gap (f is positive)
+        float g;
+        std::memcpy(&g, &bits, 4);
+        if (std::fabs(gap) * 2 == std::fabs(static_cast<double>(g) - static_cast<double>(f)))
+          return nullptr;
+      }
     }
     return p;
   }
@@ -435,12 +447,13 @@ void appendFixed(Out &out, ColumnType type, const uint8_t *b, const Style &style
   }
 }
 
-// How the export reaches a column: fixed numbers and variable texts straight from the row,
-// everything else (memo, OLE, GUID, decimal, fixed text, binary) through the decoder.
-enum class Path : uint8_t { Fixed, Text, Decoded };
+// How the export reaches a column: yes/no, fixed numbers and variable texts straight from the
+// row, everything else (memo, OLE, GUID, decimal, fixed text, binary) through the decoder.
+enum class Path : uint8_t { Boolean, Fixed, Text, Decoded };
 struct Field {
   Path path = Path::Decoded;
   char delimiter = 0; // a one-character delimiter, else 0
+  uint8_t size = 0;   // of a fixed field
 };
 
 template <typename Sink>
@@ -477,9 +490,11 @@ Status exportTo(Database &db, std::string_view table, const ExportOptions &optio
   std::vector<Field> fields(def.columns.size());
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef &c = def.columns[i];
-    fields[i].path = isPlainFixed(c)                              ? Path::Fixed
+    fields[i].path = c.type == ColumnType::Boolean                ? Path::Boolean
+                     : isPlainFixed(c)                            ? Path::Fixed
                      : c.type == ColumnType::Text && !c.isFixed() ? Path::Text
                                                                   : Path::Decoded;
+    fields[i].size = static_cast<uint8_t>(fixedSizeOf(c.type));
     fields[i].delimiter = before[i].size() == 1 ? before[i][0] : 0;
   }
   RowDecoder decoder(db.pager(), def);
@@ -500,6 +515,20 @@ Status exportTo(Database &db, std::string_view table, const ExportOptions &optio
         line.put(f.delimiter);
       else
         line.put(before[i]);
+      // Where RowDecoder::columnInto finds the field; a Value only where the decoder is needed.
+      const bool set = row.isSet(col.number);
+      if (f.path == Path::Boolean) {
+        if (json)
+          line.put(set ? std::string_view("true") : std::string_view("false"));
+        else
+          line.put(set ? '1' : '0');
+        continue;
+      }
+      if (!set || (f.path == Path::Text && col.varIndex >= row.varCount())) {
+        if (json)
+          line.put("null");
+        continue;
+      }
       if (f.path == Path::Decoded) {
         Status st = decoder.columnInto(row, col, page, value);
         if (!st)
@@ -507,15 +536,8 @@ Status exportTo(Database &db, std::string_view table, const ExportOptions &optio
         appendValue(line, value, style);
         continue;
       }
-      // Where RowDecoder::columnInto finds the field, without a Value in between.
-      if (!row.isSet(col.number) || (f.path == Path::Text && col.varIndex >= row.varCount())) {
-        if (json)
-          line.put("null");
-        continue;
-      }
-      auto bytes = f.path == Path::Fixed
-                       ? row.fixedField(col.fixedOffset, fixedSizeOf(col.type), page)
-                       : row.varField(col.varIndex, page);
+      auto bytes = f.path == Path::Fixed ? row.fixedField(col.fixedOffset, f.size, page)
+                                         : row.varField(col.varIndex, page);
       if (!bytes)
         return inTable(bytes.status(), def.name);
       if (f.path == Path::Fixed)
