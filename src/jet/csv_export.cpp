@@ -16,37 +16,42 @@ namespace {
 // through a pointer rather than one call each.
 class Out {
 public:
-  explicit Out(std::string &s) : s_(s), n_(s.size()) {}
-  ~Out() { s_.resize(n_); }
+  explicit Out(std::string &s) : s_(s), p_(s.data() + s.size()), end_(p_) {}
+  ~Out() { s_.resize(size()); }
   Out(const Out &) = delete;
   Out &operator=(const Out &) = delete;
 
   char *room(size_t k) {
-    if (s_.size() - n_ < k) [[unlikely]]
+    if (static_cast<size_t>(end_ - p_) < k) [[unlikely]]
       grow(k);
-    return s_.data() + n_;
+    return p_;
   }
-  void done(char *end) { n_ = static_cast<size_t>(end - s_.data()); }
+  void done(char *end) { p_ = end; }
   void put(char c) {
     *room(1) = c;
-    ++n_;
+    ++p_;
   }
   void put(std::string_view v) {
-    char *p = room(v.size());
-    std::memcpy(p, v.data(), v.size());
-    n_ += v.size();
+    std::memcpy(room(v.size()), v.data(), v.size());
+    p_ += v.size();
   }
   void put(const char *from, size_t n) { put(std::string_view(from, n)); }
   void put(const char *from, const char *to) { put(from, static_cast<size_t>(to - from)); }
-  size_t size() const { return n_; }
-  std::string_view view() const { return {s_.data(), n_}; }
-  void clear() { n_ = 0; }
+  size_t size() const { return static_cast<size_t>(p_ - s_.data()); }
+  std::string_view view() const { return {s_.data(), size()}; }
+  void clear() { p_ = s_.data(); }
 
 private:
-  [[gnu::noinline]] void grow(size_t k) { s_.resize(std::max(n_ + k, 2 * s_.size() + 256)); }
+  [[gnu::noinline]] void grow(size_t k) {
+    const size_t n = size();
+    s_.resize(std::max(n + k, 2 * s_.size() + 256));
+    p_ = s_.data() + n;
+    end_ = s_.data() + s_.size();
+  }
 
   std::string &s_;
-  size_t n_;
+  char *p_;   // the end of what is written
+  char *end_; // the end of the room
 };
 
 // How the fields of one export are written.
@@ -109,6 +114,24 @@ void appendJsonString(Out &out, std::string_view s) {
   }
   out.put(s.data() + from, s.size() - from);
   out.put('"');
+}
+
+// Stored text decoded straight into the output between its quotes; only a text that holds the
+// quote itself goes the long way.
+void appendStoredText(Out &out, ByteView stored, std::string_view quote) {
+  char *start = out.room(decodedTextBound(stored.size()) + 2 * quote.size());
+  char *text = start + quote.size();
+  char *end = decodeJetText(stored, text);
+  const std::string_view decoded(text, static_cast<size_t>(end - text));
+  if (quote.empty()) {
+    out.done(end);
+  } else if (decoded.find(quote) == std::string_view::npos) {
+    std::memcpy(start, quote.data(), quote.size());
+    std::memcpy(end, quote.data(), quote.size());
+    out.done(end + quote.size());
+  } else {
+    appendQuoted(out, std::string(decoded), quote);
+  }
 }
 
 void appendText(Out &out, std::string_view s, const Style &style) {
@@ -199,9 +222,11 @@ template <typename T> char *shortFixed(char *buf, T v) {
   if (!(a >= 1 && a < kLimit))
     return nullptr;
   for (int k = 0; k < 7; ++k) {
-    const double n = std::nearbyint(a * kPow10[k]);
-    if (n >= 1e14)
+    const double x = a * kPow10[k];
+    if (x >= 1e14)
       return nullptr;
+    // A tie cannot read back as v at this count of decimals, so rounding it up is as good.
+    const double n = static_cast<double>(static_cast<uint64_t>(x + 0.5));
     const double back = n / kPow10[k];
     if (static_cast<T>(back) != static_cast<T>(a))
       continue;
@@ -542,8 +567,10 @@ Status exportTo(Database &db, std::string_view table, const ExportOptions &optio
         return inTable(bytes.status(), def.name);
       if (f.path == Path::Fixed)
         appendFixed(line, col.type, bytes->data(), style);
-      else
+      else if (json)
         appendText(line, decodeJetText(*bytes), style);
+      else
+        appendStoredText(line, *bytes, options.quote);
     }
     line.put(after);
     if (line.size() >= 1 << 16) {

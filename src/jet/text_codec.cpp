@@ -56,6 +56,12 @@ public:
       p_[i] = static_cast<char>(from[i]);
     p_ += n;
   }
+  // The same from UCS-2 units whose high byte is zero.
+  void putAsciiUnits(const uint8_t *from, size_t units) {
+    for (size_t i = 0; i < units; ++i)
+      p_[i] = static_cast<char>(from[2 * i]);
+    p_ += units;
+  }
   void finish() {
     if (high_ != 0)
       p_ = putUtf8(p_, kReplacement);
@@ -86,56 +92,75 @@ void appendUtf8(std::string &out, uint32_t cp) {
   out.append(buf, putUtf8(buf, cp));
 }
 
-std::string decodeUcs2(ByteView b) {
-  return writeBounded(b.size() / 2 * 3 + 3, [b](char *p) {
-    Utf16Sink sink(p);
-    size_t i = 0;
-    for (; i + 1 < b.size(); i += 2) {
-      if (b[i + 1] == 0 && b[i] < 0x80 && sink.idle())
-        sink.putAscii(b.data() + i, 1);
-      else
-        sink.put(le16(b.data() + i));
+namespace {
+
+char *decodeUcs2(ByteView b, char *p) {
+  Utf16Sink sink(p);
+  size_t i = 0;
+  while (i + 1 < b.size()) {
+    // A run of ASCII, the low byte of each unit, is copied in one go.
+    size_t end = i;
+    while (end + 1 < b.size() && b[end + 1] == 0 && b[end] < 0x80)
+      end += 2;
+    if (end > i && sink.idle()) {
+      sink.putAsciiUnits(b.data() + i, (end - i) / 2);
+      i = end;
+    } else {
+      sink.put(le16(b.data() + i));
+      i += 2;
     }
-    sink.finish();
-    return i < b.size() ? putUtf8(sink.end(), kReplacement) : sink.end();
-  });
+  }
+  sink.finish();
+  return i < b.size() ? putUtf8(sink.end(), kReplacement) : sink.end();
+}
+
+} // namespace
+
+std::string decodeUcs2(ByteView b) {
+  return writeBounded(b.size() / 2 * 3 + 3, [b](char *p) { return decodeUcs2(b, p); });
+}
+
+size_t decodedTextBound(size_t storedBytes) {
+  // A compressed byte takes at most 2 bytes of UTF-8 (it is below U+0100), a UCS-2 unit 3.
+  return 2 * storedBytes + 3;
+}
+
+char *decodeJetText(ByteView b, char *p) {
+  if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFE)
+    return decodeUcs2(b, p);
+  Utf16Sink sink(p);
+  bool compressed = true;
+  size_t i = 2;
+  while (i < b.size()) {
+    if (b[i] == 0) {
+      compressed = !compressed;
+      ++i;
+    } else if (compressed) {
+      if (b[i] < 0x80 && sink.idle()) {
+        // A run of ASCII is copied whole.
+        size_t end = i + 1;
+        while (end < b.size() && b[end] != 0 && b[end] < 0x80)
+          ++end;
+        sink.putAscii(b.data() + i, end - i);
+        i = end;
+      } else {
+        sink.put(b[i]);
+        ++i;
+      }
+    } else if (i + 1 < b.size()) {
+      sink.put(le16(b.data() + i));
+      i += 2;
+    } else {
+      sink.put(kReplacement); // a dangling byte
+      ++i;
+    }
+  }
+  sink.finish();
+  return sink.end();
 }
 
 std::string decodeJetText(ByteView b) {
-  if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFE)
-    return decodeUcs2(b);
-  // A compressed byte takes at most 2 bytes of UTF-8 (it is below U+0100).
-  return writeBounded(2 * b.size() + 3, [b](char *p) {
-    Utf16Sink sink(p);
-    bool compressed = true;
-    size_t i = 2;
-    while (i < b.size()) {
-      if (b[i] == 0) {
-        compressed = !compressed;
-        ++i;
-      } else if (compressed) {
-        if (b[i] < 0x80 && sink.idle()) {
-          // A run of ASCII is copied whole.
-          size_t end = i + 1;
-          while (end < b.size() && b[end] != 0 && b[end] < 0x80)
-            ++end;
-          sink.putAscii(b.data() + i, end - i);
-          i = end;
-        } else {
-          sink.put(b[i]);
-          ++i;
-        }
-      } else if (i + 1 < b.size()) {
-        sink.put(le16(b.data() + i));
-        i += 2;
-      } else {
-        sink.put(kReplacement); // a dangling byte
-        ++i;
-      }
-    }
-    sink.finish();
-    return sink.end();
-  });
+  return writeBounded(decodedTextBound(b.size()), [b](char *p) { return decodeJetText(b, p); });
 }
 
 } // namespace jet
