@@ -1,6 +1,7 @@
 #include "schema_sql.h"
 
 #include "jet/column_info.h"
+#include "jet/csv_export.h"
 #include "jet/names.h"
 #include "jet/relationships.h"
 
@@ -17,14 +18,11 @@ struct NoCase {
   }
 };
 
+// A double-quoted identifier with inner quotes doubled: the CSV form of a text.
 std::string ident(const std::string &name) {
-  std::string s = "\"";
-  for (char c : name) {
-    s += c;
-    if (c == '"')
-      s += '"';
-  }
-  return s + "\"";
+  std::string s;
+  jet::appendCsvField(s, jet::Value(name));
+  return s;
 }
 
 std::string sqlType(const jet::ColumnDef &c) {
