@@ -56,11 +56,13 @@ public:
       p_[i] = static_cast<char>(from[i]);
     p_ += n;
   }
-  // The same from UCS-2 units whose high byte is zero.
-  void putAsciiUnits(const uint8_t *from, size_t units) {
-    for (size_t i = 0; i < units; ++i)
-      p_[i] = static_cast<char>(from[2 * i]);
-    p_ += units;
+  // The run of UCS-2 ASCII units (high byte zero) from b[i]; returns where it stops.
+  size_t asciiUnits(ByteView b, size_t i) {
+    char *p = p_;
+    for (; i + 1 < b.size() && b[i + 1] == 0 && b[i] < 0x80; i += 2)
+      *p++ = static_cast<char>(b[i]);
+    p_ = p;
+    return i;
   }
   void finish() {
     if (high_ != 0)
@@ -98,12 +100,8 @@ char *decodeUcs2(ByteView b, char *p) {
   Utf16Sink sink(p);
   size_t i = 0;
   while (i + 1 < b.size()) {
-    // A run of ASCII, the low byte of each unit, is copied in one go.
-    size_t end = i;
-    while (end + 1 < b.size() && b[end + 1] == 0 && b[end] < 0x80)
-      end += 2;
-    if (end > i && sink.idle()) {
-      sink.putAsciiUnits(b.data() + i, (end - i) / 2);
+    const size_t end = sink.idle() ? sink.asciiUnits(b, i) : i;
+    if (end > i) {
       i = end;
     } else {
       sink.put(le16(b.data() + i));
