@@ -32,23 +32,24 @@ inline const QString kSelezione = QStringLiteral("SELEZIONE");
 QString NomeSql(const QString &nome);
 // The text with every apostrophe doubled, between apostrophes.
 QString TestoSql(const QString &testo);
-// A number typed the Italian way (decimal comma, grouping points) written with a full stop and
-// no grouping; a text that does not read as such a number comes back trimmed, as typed.
-QString NumeroSql(const QString &testo);
+
+// The value typed in the condition box as SQL text for the field: a text quoted as typed, a date
+// as datevalue('gg/mm/aaaa'), numbers and yes/no read as the grid reads them. An empty or
+// unreadable number, date or yes/no is an Italian failure naming the field.
+jet::Result<QString> ValoreCondizione(const data::Field &campo, const QString &testo);
 
 // One condition of the builder: join + "( " ... ")" as the builder writes it, with the name in
-// brackets and the value made safe.
+// brackets and the value as ValoreCondizione wrote it.
 QString TestoCondizione(const QString &congiunzione, const QString &campo, const QString &operatore,
-                        const QString &tipocampo, const QString &valore);
+                        const QString &valore);
 
 // A value as a literal: numbers with a full stop, True/False, #yyyy-mm-dd# (time when not
 // midnight), text quoted safely, Null. Binary values have none.
 jet::Result<QString> LetteraleSql(const jet::Value &v);
 
-// The new value of a bulk modify as a literal for a field of that ADO type, from the text shown
-// in the typed box and, for numbers, from its SQL form (valore). An empty number or date is
-// Null; a date is written #yyyy-mm-dd#. A text that the field cannot take is an Italian failure.
-jet::Result<QString> LetteraleModifica(const data::Field &campo, const QString &testo,
-                                       const QString &valore);
+// The new value of a bulk modify, typed in the box, as a literal for the field. A text longer
+// than the field, and an empty or unreadable number, date or yes/no, are Italian failures: a bulk
+// modify never writes Null.
+jet::Result<QString> LetteraleModifica(const data::Field &campo, const QString &testo);
 
 } // namespace bulk

@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyle>
+#include <algorithm>
+#include <limits>
 
 namespace bulk {
 
@@ -35,6 +38,8 @@ QLabel *etichetta(QFrame *fr, const char *nome, const QString &testo, double l, 
 QLineEdit *casella(QFrame *fr, const char *nome, double l, double t, double w, double h) {
   auto *x = new QLineEdit(fr);
   x->setObjectName(QString::fromLatin1(nome));
+  // A value is held whole, a memo too; the dialogs limit what a field cannot hold.
+  x->setMaxLength(std::numeric_limits<int>::max());
   ImpostaGeometria(x, l, t, w, h);
   return x;
 }
@@ -51,6 +56,23 @@ void carattere(QFrame *fr) {
 void suggerimento(QLabel *l) {
   l->setWordWrap(true);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+// Every operator is read whole: the list widens as far as its longest label needs, and the value
+// box beside it gives up that room.
+void operatoriInteri(QListWidget *op, QLineEdit *valore) {
+  int testo = 0;
+  for (const QString &e : EtichetteOperatori())
+    testo = std::max(testo, op->fontMetrics().horizontalAdvance(e));
+  const int serve =
+      testo + 2 * op->frameWidth() + 12 + op->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int manca = serve - op->width();
+  if (manca <= 0)
+    return;
+  op->resize(serve, op->height());
+  QRect v = valore->geometry();
+  v.setLeft(v.left() + manca);
+  valore->setGeometry(v);
 }
 
 void riepilogo(QLabel *l) {
@@ -72,6 +94,7 @@ ControlliCondizione CreaControlliCancella(QFrame *fr, Forma *sh, QLabel *titolo)
   c.ListCampi = lista(fr, "List2_cancella", 120, 915, 2220, 840);
   c.ListOperatori = lista(fr, "List3_cancella", 2370, 915, 2415, 1035);
   c.txValore = casella(fr, "tx_valoredacancellare", 4830, 915, 2745, 255);
+  operatoriInteri(c.ListOperatori, c.txValore);
   c.ListConcatena = lista(fr, "list4_cancella", 7620, 900, 615, 645);
   c.txCondiz = etichetta(fr, "tx_condizcancella", QStringLiteral("Cancellare chi ha:"), 120, 2085,
                          7935, 1575);
@@ -102,6 +125,7 @@ ControlliModifica CreaControlliModifica(QFrame *fr, Forma *sh, QLabel *titolo) {
   c.ListCampi = lista(fr, "List2_Mod", 870, 2205, 2010, 840);
   c.ListOperatori = lista(fr, "List3_Mod", 2895, 2205, 2160, 1035);
   c.txValore = casella(fr, "tx_valoredaMod", 5085, 2205, 2430, 255);
+  operatoriInteri(c.ListOperatori, c.txValore);
   c.ListConcatena = lista(fr, "List4_Mod", 7605, 2205, 705, 645);
   c.txCondiz =
       etichetta(fr, "tx_condizMod", QStringLiteral("Modificare ..."), 90, 3285, 8250, 1200);

@@ -43,6 +43,15 @@ void aggiungiDidascalia(QLabel *l, const QString &testo) {
   impostaDidascalia(l, didascalia(l) + testo);
 }
 
+// A value as the summary shows it: on one line and, when long, cut with an ellipsis, so that the
+// condition lines below it stay in view.
+QString valoreRiepilogo(const QLabel *l, QString valore) {
+  valore.replace(kCrLf, QStringLiteral(" "));
+  valore.replace(u'\n', u' ');
+  valore.replace(u'\r', u' ');
+  return l->fontMetrics().elidedText(valore, Qt::ElideRight, l->width() / 2);
+}
+
 void mostra(QWidget *w, bool abilitato = true) {
   w->setEnabled(abilitato);
   w->show();
@@ -71,12 +80,14 @@ QString testoAttuale(const std::shared_ptr<data::Recordset> &rs, int campo) {
   return QString::fromStdString(grid::testoValore(*v));
 }
 
+// No row, or a Null, gives Null: the typed box then starts empty (an empty value would read as
+// 0 or as the day zero of dates).
 CTVariant valoreAttuale(const std::shared_ptr<data::Recordset> &rs, int campo, int tipoBox) {
   if (!rs || campo < 0 || rs->isBOF() || rs->isEOF())
-    return CTVariant();
+    return CTVariant::null();
   auto r = rs->value(campo);
   if (!r || r->isNull())
-    return CTVariant();
+    return CTVariant::null();
   const jet::Value &v = *r;
   if (tipoBox == 7) {
     if (auto d = v.getIf<jet::DateTime>())
@@ -104,11 +115,15 @@ ProceduraCondizione::ProceduraCondizione(ControlliCondizione c, AmbienteBulk a)
   larghezzaValore_ = Geometria(c_.txValore).Width;
   for (QListWidget *l : {c_.ListAmbito, c_.ListCampi, c_.ListOperatori, c_.ListConcatena}) {
     l->installEventFilter(this);
-    QObject::connect(l, &QListWidget::itemDoubleClicked, this, [this, l] {
+    QObject::connect(l, &QListWidget::itemDoubleClicked, this, [this, l](QListWidgetItem *voce) {
       Protetto([&] {
+        // The item under the pointer is the one confirmed.
+        l->setCurrentItem(voce);
         if (l == c_.ListAmbito) {
-          // The Enter path runs once the double click has ended.
-          Focalizza(l);
+          // The Enter path runs once the double click has ended. The focus is given without the
+          // list's reaction to receiving it, which would choose its first item again.
+          focale_ = l;
+          l->setFocus();
           InviaTasto(l, Qt::Key_Return, Qt::NoModifier, false);
         } else if (l == c_.ListCampi) {
           CampoInvio();
@@ -172,11 +187,18 @@ bool ProceduraCondizione::eventFilter(QObject *o, QEvent *e) {
 }
 
 bool ProceduraCondizione::FiltroValore(QKeyEvent *k) {
-  if (tipoScelto_ == 203 || tipoScelto_ == 202 || tipoScelto_ == 130)
+  // Yes/no is given in words, as the grid shows it.
+  if (tipoScelto_ == 203 || tipoScelto_ == 202 || tipoScelto_ == 130 || tipoScelto_ == 11)
     return false;
   const int cod = codice(k);
   if ((cod >= 48 && cod <= 57) || (cod >= 96 && cod <= 105) || cod == 110 || cod == 188 ||
       cod == 190 || cod == vbKeyReturn || cod == vbKeyEscape)
+    return false;
+  // A signed number takes a minus.
+  if ((cod == 189 || cod == 109) && tipoScelto_ != 17 && tipoScelto_ != 7)
+    return false;
+  // Select all, copy, cut, paste, undo.
+  if (k->modifiers() & Qt::ControlModifier)
     return false;
   // The editing and caret keys stay usable, so that a prefilled value can be corrected.
   switch (cod) {
@@ -291,6 +313,7 @@ void ProceduraCondizione::CampoInvio() {
   Twips t = Geometria(c_.txValore);
   t.Width = larghezzaValore_;
   campoScelto_ = i;
+  campoCondizione_ = f;
   tipoScelto_ = f.type;
   tipocampo = FieldType(int16_t(f.type));
   QString testo = testoAttuale(rs, i);
@@ -304,7 +327,10 @@ void ProceduraCondizione::CampoInvio() {
   }
   ImpostaGeometria(c_.txValore, t);
   c_.txValore->setText(testo);
-  PrimoCampoDidascalia(QString::fromStdString(f.name));
+  const QString nome = QString::fromStdString(f.name);
+  PrimoCampoDidascalia(nome);
+  if (numerocondizioni == 0)
+    inizioCondizioni_ = int(didascalia(c_.txCondiz).size() - nome.size() - 2);
   mostra(c_.ListOperatori);
   Focalizza(c_.ListOperatori);
   c_.ListOperatori->setCurrentRow(0); // {HOME}
@@ -318,11 +344,11 @@ void ProceduraCondizione::OperatoreInvio() {
   }
   aggiungiDidascalia(c_.txCondiz, voce->text() + QStringLiteral("  "));
   c_.ListOperatori->setEnabled(false);
+  valoreSql_.clear();
   if (c_.ListOperatori->currentRow() < 6) {
+    // The box keeps its value selected, so that typing replaces it.
     mostra(c_.txValore);
     Focalizza(c_.txValore);
-    c_.txValore->deselect(); // {HOME}
-    c_.txValore->setCursorPosition(0);
   } else {
     PreparaConcatena();
     mostra(c_.ListConcatena);
@@ -333,8 +359,17 @@ void ProceduraCondizione::OperatoreInvio() {
 }
 
 void ProceduraCondizione::ValoreInvio() {
+  auto valore = ValoreCondizione(campoCondizione_, c_.txValore->text());
+  if (!valore) {
+    // Bad input: said in Italian, and the box stays for a correction.
+    MsgBox(QString::fromStdString(valore.status().message()), vbOKOnly + vbExclamation,
+           TitoloAvvisi());
+    Focalizza(c_.txValore);
+    return;
+  }
+  valoreSql_ = *valore;
   c_.txValore->setEnabled(false);
-  aggiungiDidascalia(c_.txCondiz, c_.txValore->text());
+  aggiungiDidascalia(c_.txCondiz, valoreRiepilogo(c_.txCondiz, c_.txValore->text()));
   PreparaConcatena();
   mostra(c_.ListConcatena);
   Focalizza(c_.ListConcatena);
@@ -357,10 +392,19 @@ void ProceduraCondizione::ConcatenaInvio() {
   const QString congiunzione = numerocondizioni > 1 ? congiunzione_ : QString();
   const QString campo =
       c_.ListCampi->item(campoScelto_) ? c_.ListCampi->item(campoScelto_)->text() : QString();
-  strSql += TestoCondizione(congiunzione, campo, operatore, tipocampo, c_.txValore->text());
+  strSql += TestoCondizione(congiunzione, campo, operatore, valoreSql_);
   if (c_.ListConcatena->currentRow() != 0) {
+    const QString nuova = voce->text() == kO ? QStringLiteral(" OR ") : QStringLiteral(" AND ");
+    // Each new condition joins everything before it: where the join changes, what came before
+    // is closed in parentheses, in the statement and in the summary alike.
+    if (numerocondizioni > 1 && nuova != congiunzione_) {
+      strSql = u'(' + strSql + u')';
+      QString d = didascalia(c_.txCondiz);
+      d.insert(inizioCondizioni_, u'(');
+      impostaDidascalia(c_.txCondiz, d + u')');
+    }
     aggiungiDidascalia(c_.txCondiz, u' ' + voce->text() + kCrLf);
-    congiunzione_ = voce->text() == kO ? QStringLiteral(" OR ") : QStringLiteral(" AND ");
+    congiunzione_ = nuova;
     nascondi(c_.ListConcatena);
     nascondi(c_.txValore);
     nascondi(c_.ListOperatori);
@@ -518,7 +562,12 @@ ProceduraModifica::ProceduraModifica(ControlliModifica m, AmbienteBulk a)
   m_.List5_Mod->installEventFilter(this);
   m_.txValoreMod->installEventFilter(this);
   QObject::connect(m_.List5_Mod, &QListWidget::itemDoubleClicked, this,
-                   [this] { Protetto([this] { DestinazioneInvio(); }); });
+                   [this](QListWidgetItem *voce) {
+                     Protetto([&] {
+                       m_.List5_Mod->setCurrentItem(voce);
+                       DestinazioneInvio();
+                     });
+                   });
 }
 
 ProceduraModifica::~ProceduraModifica() = default;
@@ -591,8 +640,17 @@ void ProceduraModifica::DestinazioneInvio() {
   m_.lbcon2->show();
   impostaDidascalia(c_.txCondiz, QStringLiteral("Modifica il contenuto del campo ") +
                                      QString::fromStdString(f.name));
-  if (!tb_)
+  if (!tb_) {
     tb_ = std::make_unique<CTextBox>();
+    // A date typed wrong is cut back by the box; the operator is told why once the key that
+    // caused it has been handled in full.
+    QObject::connect(
+        tb_.get(), &CTextBox::ErrDigitazione, this,
+        [this](const QString &mess) {
+          Protetto([&] { MsgBox(mess, vbOKOnly + vbExclamation, TitoloAvvisi()); });
+        },
+        Qt::QueuedConnection);
+  }
   // A type the table of types does not name gets a plain text box.
   int tipo = 8;
   QString maschera;
@@ -617,6 +675,10 @@ void ProceduraModifica::DestinazioneInvio() {
   m_.txValoreMod->clear();
   tb_->Init(m_.txValoreMod, tipo);
   tb_->ValidationMask = maschera;
+  // A text no longer than its field; a memo whole.
+  tb_->setLunghezza(f.type == 202 || f.type == 130
+                        ? int16_t(std::min<int64_t>(f.definedSize, 32767))
+                        : int16_t(0));
   tb_->setValue(valoreAttuale(rs, i, tipo));
   tb_->AutoHighlight = true;
   mostra(m_.txValoreMod);
@@ -632,11 +694,11 @@ void ProceduraModifica::NuovoValoreInvio() {
   const data::Field &f = rs->fields()[size_t(destinazione_)];
   m_.txValoreMod->setEnabled(false);
   const QString mostrato = m_.txValoreMod->text();
-  auto letterale = LetteraleModifica(f, mostrato, tb_->valore());
+  auto letterale = LetteraleModifica(f, mostrato);
   if (!letterale) {
     // Bad input: said in Italian, and the box stays open for a correction.
     MsgBox(QString::fromStdString(letterale.status().message()), vbOKOnly + vbExclamation,
-           QStringLiteral("Modifica dei dati"));
+           TitoloAvvisi());
     m_.txValoreMod->setEnabled(true);
     focale_ = m_.txValoreMod;
     m_.txValoreMod->setFocus();
@@ -646,15 +708,18 @@ void ProceduraModifica::NuovoValoreInvio() {
               NomeSql(QString::fromStdString(f.name)) + QStringLiteral(" = ") + *letterale;
   if (ModificaSelezione) {
     m_.List5_Mod->setEnabled(false);
-    aggiungiDidascalia(c_.txCondiz, QStringLiteral(" con ") + mostrato + QStringLiteral(" ..."));
+    aggiungiDidascalia(c_.txCondiz, QStringLiteral(" con ") +
+                                        valoreRiepilogo(c_.txCondiz, mostrato) +
+                                        QStringLiteral(" ..."));
     RiempiCampi(c_.ListCampi);
     mostra(c_.ListCampi);
     m_.lbAChi->show();
     Focalizza(c_.ListCampi);
     return;
   }
-  aggiungiDidascalia(c_.txCondiz, QStringLiteral(" con ") + mostrato + QStringLiteral(" ...") +
-                                      kCrLf + QStringLiteral("... a tutti i records"));
+  aggiungiDidascalia(c_.txCondiz, QStringLiteral(" con ") + valoreRiepilogo(c_.txCondiz, mostrato) +
+                                      QStringLiteral(" ...") + kCrLf +
+                                      QStringLiteral("... a tutti i records"));
   if (MsgBox(QStringLiteral("Confermi la modifica ?"), vbYesNo + vbCritical + vbDefaultButton2,
              QStringLiteral("Attenzione")) == vbYes) {
     EseguiModifica(strSqlmod, strSql);

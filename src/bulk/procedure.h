@@ -94,6 +94,8 @@ protected:
   virtual void AmbitoInvio() = 0; // Enter on the scope list
   virtual void Conferma() = 0;    // "- OK -" chosen
   virtual QString DidascaliaIniziale() const = 0;
+  // The title of the flow's messages about bad input.
+  virtual QString TitoloAvvisi() const = 0;
   virtual void PrimoCampoDidascalia(const QString &campo);
   // Keys and double clicks on the flow's own controls; true when handled.
   virtual bool TastoProprio(QObject *o, int codice) { return false; }
@@ -130,7 +132,11 @@ private:
   bool FiltroValore(QKeyEvent *k);
 
   int campoScelto_ = -1;
+  data::Field campoCondizione_;
   int tipoScelto_ = 0;
+  QString valoreSql_; // the condition's value as SQL text
+  // Where the first condition starts in the summary, for the parentheses of a changed join.
+  int inizioCondizioni_ = 0;
   QString congiunzione_ = QStringLiteral(" AND ");
   double larghezzaValore_ = 0;
 };
@@ -148,6 +154,7 @@ protected:
   void AmbitoInvio() override;
   void Conferma() override;
   QString DidascaliaIniziale() const override { return QStringLiteral("Cancellare chi ha:"); }
+  QString TitoloAvvisi() const override { return QStringLiteral("Cancellazione Dati"); }
 
 private:
   long ContaRighe();
@@ -170,6 +177,7 @@ protected:
   void AmbitoInvio() override;
   void Conferma() override;
   QString DidascaliaIniziale() const override { return QStringLiteral("Modificare ..."); }
+  QString TitoloAvvisi() const override { return QStringLiteral("Modifica dei dati"); }
   void PrimoCampoDidascalia(const QString &campo) override;
   bool TastoProprio(QObject *o, int codice) override;
   bool DoppioClicProprio(QObject *o) override;

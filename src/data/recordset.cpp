@@ -29,40 +29,41 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 // Numeric view of a value for ordering; false where it is not a number.
 bool asNumber(const jet::Value &v, long double &out) {
   const auto &s = v.storage();
-  switch (s.index()) {
-  case 1:
+  switch (v.kind()) {
+  case jet::ValueKind::Boolean:
     out = std::get<bool>(s) ? -1 : 0; // Jet's True is -1
     return true;
-  case 2:
+  case jet::ValueKind::Byte:
     out = std::get<uint8_t>(s);
     return true;
-  case 3:
+  case jet::ValueKind::Integer:
     out = std::get<int16_t>(s);
     return true;
-  case 4:
+  case jet::ValueKind::Long:
     out = std::get<int32_t>(s);
     return true;
-  case 5:
+  case jet::ValueKind::Currency:
     out = std::get<jet::Currency>(s).units / 10000.0L;
     return true;
-  case 6:
+  case jet::ValueKind::Single:
     out = std::get<float>(s);
     return true;
-  case 7:
+  case jet::ValueKind::Double:
     out = std::get<double>(s);
     return true;
-  case 8:
+  case jet::ValueKind::DateTime:
     out = std::get<jet::DateTime>(s).days;
     return true;
-  case 12: {
+  case jet::ValueKind::Decimal: {
     const auto &d = std::get<jet::Decimal>(s);
     out = static_cast<long double>(d.magnitude) / std::pow(10.0L, d.scale);
     if (d.negative)
       out = -out;
     return true;
   }
+  default:
+    return false;
   }
-  return false;
 }
 
 // Case-insensitive ordering of UTF-8 text: ASCII letters fold; other bytes compare as they are.
@@ -92,7 +93,7 @@ int compareForSort(const jet::Value &a, const jet::Value &b) {
   if (a.is<jet::Guid>() && b.is<jet::Guid>())
     return a.as<jet::Guid>() < b.as<jet::Guid>() ? -1 : (a == b ? 0 : 1);
   // Mixed kinds: order by kind so the sort stays a strict weak order.
-  return a.storage().index() < b.storage().index() ? -1 : 1;
+  return a.kind() < b.kind() ? -1 : 1;
 }
 
 Recordset::Recordset(std::vector<Field> fields, LockType lock, std::shared_ptr<RowWriter> writer)

@@ -70,44 +70,44 @@ struct Encoder {
 // Reads one value at p, or only skips it when skip is true.
 jet::Value decodeOne(const char *&p, bool skip) {
   auto tag = static_cast<uint8_t>(*p++);
-  switch (tag) {
-  case 0:
+  switch (static_cast<jet::ValueKind>(tag)) {
+  case jet::ValueKind::Null:
     return {};
-  case 1:
+  case jet::ValueKind::Boolean:
     return jet::Value(*p++ != 0);
-  case 2:
+  case jet::ValueKind::Byte:
     return jet::Value(get<uint8_t>(p));
-  case 3:
+  case jet::ValueKind::Integer:
     return jet::Value(get<int16_t>(p));
-  case 4:
+  case jet::ValueKind::Long:
     return jet::Value(get<int32_t>(p));
-  case 5:
+  case jet::ValueKind::Currency:
     return jet::Value(jet::Currency{get<int64_t>(p)});
-  case 6:
+  case jet::ValueKind::Single:
     return jet::Value(get<float>(p));
-  case 7:
+  case jet::ValueKind::Double:
     return jet::Value(get<double>(p));
-  case 8:
+  case jet::ValueKind::DateTime:
     return jet::Value(jet::DateTime{get<double>(p)});
-  case 9: {
+  case jet::ValueKind::Text: {
     uint64_t n = getLength(p);
     const char *s = p;
     p += n;
     return skip ? jet::Value() : jet::Value(std::string(s, n));
   }
-  case 10: {
+  case jet::ValueKind::Binary: {
     uint64_t n = getLength(p);
     const char *s = p;
     p += n;
     return skip ? jet::Value() : jet::Value(jet::Bytes(s, s + n));
   }
-  case 11: {
+  case jet::ValueKind::Guid: {
     jet::Guid g;
     std::memcpy(g.bytes.data(), p, g.bytes.size());
     p += g.bytes.size();
     return jet::Value(g);
   }
-  case 12: {
+  case jet::ValueKind::Decimal: {
     jet::Decimal d;
     d.negative = *p++ != 0;
     d.precision = static_cast<uint8_t>(*p++);
@@ -125,7 +125,7 @@ std::string RowBuffer::encode(const std::vector<jet::Value> &values) const {
   std::string out;
   out.reserve(values.size() * 6);
   for (const auto &v : values) {
-    out.push_back(static_cast<char>(v.storage().index()));
+    out.push_back(static_cast<char>(v.kind()));
     std::visit(Encoder{out}, v.storage());
   }
   return out;

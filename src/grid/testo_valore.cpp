@@ -1,6 +1,7 @@
 #include "grid/testo_valore.h"
 
 #include "data/ado_types.h"
+#include "jet/value_text.h"
 
 #include <cctype>
 #include <charconv>
@@ -60,19 +61,6 @@ std::string scaledText(bool negative, unsigned __int128 magnitude, int scale) {
   if (negative && magnitude != 0)
     d.insert(0, "-");
   return d;
-}
-
-std::string guidText(const jet::Guid &g) {
-  static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  std::string s = "{";
-  char buf[4];
-  for (int i = 0; i < 16; ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10)
-      s += '-';
-    std::snprintf(buf, sizeof buf, "%02X", g.bytes[order[i]]);
-    s += buf;
-  }
-  return s + "}";
 }
 
 std::string trim(const std::string &s) {
@@ -348,28 +336,28 @@ size_t utf16Length(const std::string &s) {
 
 std::string testoValore(const jet::Value &v) {
   const auto &s = v.storage();
-  switch (s.index()) {
-  case 0:
+  switch (v.kind()) {
+  case jet::ValueKind::Null:
     return {};
-  case 1:
+  case jet::ValueKind::Boolean:
     return std::get<bool>(s) ? "Vero" : "Falso";
-  case 2:
+  case jet::ValueKind::Byte:
     return std::to_string(std::get<uint8_t>(s));
-  case 3:
+  case jet::ValueKind::Integer:
     return std::to_string(std::get<int16_t>(s));
-  case 4:
+  case jet::ValueKind::Long:
     return std::to_string(std::get<int32_t>(s));
-  case 5: {
+  case jet::ValueKind::Currency: {
     int64_t u = std::get<jet::Currency>(s).units;
     unsigned __int128 m =
         u < 0 ? static_cast<unsigned __int128>(-(u + 1)) + 1 : static_cast<unsigned __int128>(u);
     return scaledText(u < 0, m, 4);
   }
-  case 6:
+  case jet::ValueKind::Single:
     return formatGeneral(std::get<float>(s), 7);
-  case 7:
+  case jet::ValueKind::Double:
     return formatGeneral(std::get<double>(s), 15);
-  case 8: {
+  case jet::ValueKind::DateTime: {
     jet::DateTime d = std::get<jet::DateTime>(s);
     jet::CivilDateTime c = jet::toCivil(d);
     std::string time = twoDigits(c.hour) + ":" + twoDigits(c.minute) + ":" + twoDigits(c.second);
@@ -380,13 +368,13 @@ std::string testoValore(const jet::Value &v) {
       return date;
     return date + " " + time;
   }
-  case 9:
+  case jet::ValueKind::Text:
     return std::get<std::string>(s);
-  case 10:
+  case jet::ValueKind::Binary:
     return "(binario, " + std::to_string(std::get<jet::Bytes>(s).size()) + " byte)";
-  case 11:
-    return guidText(std::get<jet::Guid>(s));
-  case 12: {
+  case jet::ValueKind::Guid:
+    return jet::formatGuid(std::get<jet::Guid>(s));
+  case jet::ValueKind::Decimal: {
     const auto &d = std::get<jet::Decimal>(s);
     return scaledText(d.negative, d.magnitude, d.scale);
   }

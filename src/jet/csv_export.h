@@ -7,6 +7,7 @@
 #include "jet/status.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
+#include "jet/value_text.h"
 
 #include <cstdio>
 #include <string>
@@ -20,7 +21,6 @@ namespace jet {
 void appendCsvField(std::string &out, const Value &v);
 std::string formatDecimal(const Decimal &d);
 std::string formatCurrency(Currency c);
-std::string formatGuid(const Guid &g);
 
 enum class ExportFormat { Csv, Json };
 

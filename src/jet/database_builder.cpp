@@ -2,6 +2,7 @@
 
 #include "jet/bytes.h"
 #include "jet/catalog.h"
+#include "jet/errors.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
@@ -835,8 +836,7 @@ Result<Bytes> DatabaseBuilder::build() {
         if (c.isAutoNumber() && row[i].is<int32_t>() && row[i].as<int32_t>() > 0)
           counter = std::max(counter, static_cast<uint32_t>(row[i].as<int32_t>()));
         if (t.plan.required[i] && row[i].isNull())
-          return Status(ErrorCode::RequiredNull, "Il campo '" + c.name + "' della tabella '" +
-                                                     def.name + "' non può essere Null.");
+          return requiredNull(def.name, c.name);
       }
     }
     def.lastAutoNumber = counter;

@@ -38,6 +38,29 @@ Status inTable(Status status, std::string_view table) {
   return {ErrorCode::Corrupt, out};
 }
 
+Status requiredNull(std::string_view table, std::string_view column) {
+  std::string m = "Il campo '";
+  m += table;
+  m += ".";
+  m += column;
+  m += "' non può contenere un valore Null poiché la proprietà Required di questo campo è "
+       "impostata su True. Immettere un valore nel campo.";
+  return {ErrorCode::RequiredNull, m};
+}
+
+Status nullInKey(std::string_view table, std::string_view column, bool primary,
+                 std::string_view index) {
+  std::string m = "Il campo '";
+  m += column;
+  m += "' della tabella '";
+  m += table;
+  m += primary ? "' non può essere Null: fa parte della chiave primaria '"
+               : "' non può essere Null: fa parte dell'indice '";
+  m += index;
+  m += "'.";
+  return {ErrorCode::RequiredNull, m};
+}
+
 Status ioError(std::string_view path, std::string_view what, int err) {
   std::string m = "Impossibile ";
   m += what;

@@ -15,6 +15,12 @@ Status corrupt(std::string_view detail);
 // Names the table in a damage report (once; later calls leave it as it is).
 Status inTable(Status status, std::string_view table);
 
+// A Null in a required column, in the words Access uses.
+Status requiredNull(std::string_view table, std::string_view column);
+// A Null in a column of the primary key or of another index that refuses Null.
+Status nullInKey(std::string_view table, std::string_view column, bool primary,
+                 std::string_view index);
+
 Status ioError(std::string_view path, std::string_view what, int err);
 
 } // namespace jet

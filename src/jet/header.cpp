@@ -1,6 +1,6 @@
 #include "jet/header.h"
 
-#include "jet/pager.h"
+#include "jet/page_format.h"
 
 #include <cstring>
 

@@ -12,6 +12,7 @@
 // An entry is its key, then the row it points at (page number in 3 bytes and row number), then
 // on intermediate pages the child page (4 bytes): the page below whose last entry this is.
 #include "jet/bytes.h"
+#include "jet/page_format.h"
 #include "jet/status.h"
 #include "jet/value.h"
 
@@ -22,7 +23,7 @@
 
 namespace jet {
 
-constexpr size_t kIndexPageSize = 4096;
+constexpr size_t kIndexPageSize = kPageSize;
 constexpr size_t kIndexEntryMaskOffset = 0x1B;
 constexpr size_t kIndexEntriesOffset = 0x1E0;
 // Room for entries on one page.

@@ -1,6 +1,7 @@
 #include "jet/index_rows.h"
 
 #include "jet/csv_export.h"
+#include "jet/errors.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,7 +32,7 @@ bool allNull(std::span<const Value> values) {
 // The same stored value: equal values give equal keys. Floating values are compared bit for
 // bit (0 and -0, or two NaNs, are equal numbers or unequal ones but not the same key).
 bool sameValue(const Value &a, const Value &b) {
-  if (a.storage().index() != b.storage().index())
+  if (a.kind() != b.kind())
     return false;
   if (const double *x = a.getIf<double>())
     return std::memcmp(x, b.getIf<double>(), sizeof(double)) == 0;
@@ -289,11 +290,8 @@ Status TableIndexMaintainer::checkNewEntry(const PhysicalIndex &index, std::span
       const ColumnDef *col = columnOf(table_, index.columns[c], nullptr);
       if (col && col->type == ColumnType::Boolean)
         continue; // a yes/no value is never Null
-      return {ErrorCode::RequiredNull, "Il campo " + quoted(col ? col->name : "?") +
-                                           " della tabella " + quoted(table_.name) +
-                                           " non può essere Null: fa parte " +
-                                           (primary ? "della chiave primaria " : "dell'indice ") +
-                                           quoted(indexDisplayName(table_, index)) + "."};
+      return nullInKey(table_.name, col ? col->name : "?", primary,
+                       indexDisplayName(table_, index));
     }
   }
   // Rows whose indexed columns are all Null never collide, as in the Jet engine.

@@ -1,6 +1,7 @@
 #pragma once
 // Plain POSIX files for the durability layer: the database as an array of pages and the
 // rollback journal as a byte file, both able to fail on purpose so tests can play a crash.
+#include "jet/page_format.h"
 #include "jet/status.h"
 
 #include <cstddef>
@@ -118,7 +119,7 @@ bool fileExists(const std::string &path);
 // The database file seen as pages of a fixed size.
 class PageStore {
 public:
-  static constexpr uint32_t kJet4PageSize = 4096;
+  static constexpr uint32_t kJet4PageSize = kPageSize;
 
   PageStore() = default;
   static Result<PageStore> open(const std::string &path, bool writable,

@@ -7,6 +7,7 @@
 // the file as committed (the view other connections get while a transaction is open).
 #include "jet/bytes.h"
 #include "jet/file.h"
+#include "jet/page_format.h"
 #include "jet/status.h"
 
 #include <array>
@@ -19,8 +20,6 @@
 namespace jet {
 
 class PageTransaction;
-
-constexpr size_t kPageSize = 4096;
 
 class Page {
 public:

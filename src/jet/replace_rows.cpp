@@ -77,7 +77,7 @@ struct Matcher {
       return true;
     }
     for (const Value &v : row) {
-      out += static_cast<char>('A' + v.storage().index());
+      out += static_cast<char>('A' + static_cast<int>(v.kind()));
       appendCsvField(out, v);
       out += '\x1f';
     }

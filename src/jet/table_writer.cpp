@@ -471,10 +471,7 @@ Status TableWriter::coerce(std::vector<Value> &values) const {
   }
   for (size_t i = 0; i < values.size(); ++i)
     if (def.columns[i].required && values[i].isNull())
-      return {ErrorCode::RequiredNull,
-              "Il campo '" + def.name + "." + def.columns[i].name +
-                  "' non può contenere un valore Null poiché la proprietà Required di questo "
-                  "campo è impostata su True. Immettere un valore nel campo."};
+      return requiredNull(def.name, def.columns[i].name);
   // Columns of a required index (a primary key) refuse Null.
   for (const auto &ix : def.physicalIndexes) {
     if (!ix.required())
@@ -485,10 +482,7 @@ Status TableWriter::coerce(std::vector<Value> &values) const {
         continue;
       size_t pos = static_cast<size_t>(c - def.columns.data());
       if (values[pos].isNull())
-        return {ErrorCode::RequiredNull,
-                "Il campo '" + def.name + "." + c->name +
-                    "' non può contenere un valore Null poiché la proprietà Required di questo "
-                    "campo è impostata su True. Immettere un valore nel campo."};
+        return requiredNull(def.name, c->name);
     }
   }
   return Status::ok();

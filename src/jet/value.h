@@ -4,6 +4,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -56,6 +57,23 @@ struct Decimal {
 
 using Bytes = std::vector<uint8_t>;
 
+// What a Value holds, named so that code never depends on the order of Storage's alternatives.
+enum class ValueKind : uint8_t {
+  Null,
+  Boolean,
+  Byte,
+  Integer, // 16-bit
+  Long,    // 32-bit
+  Currency,
+  Single,
+  Double,
+  DateTime,
+  Text,
+  Binary,
+  Guid,
+  Decimal,
+};
+
 // Null, or one value of a Jet column type. Text and memo are UTF-8; binary and OLE are bytes.
 class Value {
 public:
@@ -79,7 +97,8 @@ public:
 
   static Value null() { return {}; }
 
-  bool isNull() const { return v_.index() == 0; }
+  ValueKind kind() const { return static_cast<ValueKind>(v_.index()); }
+  bool isNull() const { return kind() == ValueKind::Null; }
   template <typename T> bool is() const { return std::holds_alternative<T>(v_); }
   template <typename T> const T &as() const { return std::get<T>(v_); }
   template <typename T> const T *getIf() const { return std::get_if<T>(&v_); }
@@ -90,6 +109,19 @@ public:
 private:
   Storage v_;
 };
+
+template <ValueKind K, typename T>
+constexpr bool kindHolds =
+    std::is_same_v<std::variant_alternative_t<static_cast<size_t>(K), Value::Storage>, T>;
+static_assert(kindHolds<ValueKind::Null, std::monostate> && kindHolds<ValueKind::Boolean, bool> &&
+                  kindHolds<ValueKind::Byte, uint8_t> && kindHolds<ValueKind::Integer, int16_t> &&
+                  kindHolds<ValueKind::Long, int32_t> && kindHolds<ValueKind::Currency, Currency> &&
+                  kindHolds<ValueKind::Single, float> && kindHolds<ValueKind::Double, double> &&
+                  kindHolds<ValueKind::DateTime, DateTime> &&
+                  kindHolds<ValueKind::Text, std::string> && kindHolds<ValueKind::Binary, Bytes> &&
+                  kindHolds<ValueKind::Guid, Guid> && kindHolds<ValueKind::Decimal, Decimal> &&
+                  std::variant_size_v<Value::Storage> == 13,
+              "ValueKind must name Storage's alternatives in order");
 
 // Calendar conversions of Access dates, exact to the second.
 struct CivilDateTime {

@@ -1,5 +1,6 @@
 #include "print/rapporto.h"
 
+#include "jet/value_text.h"
 #include "print/cp1252.h"
 
 #include <charconv>
@@ -181,20 +182,6 @@ std::string formatDataOra(jet::DateTime d) {
   return hasTime ? formatData(d) + " " + time : formatData(d);
 }
 
-std::string formatGuid(const jet::Guid &g) {
-  // Stored as the Windows structure: the first three groups little-endian.
-  static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  std::string out = "{";
-  char b[4];
-  for (int i = 0; i < 16; ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10)
-      out += '-';
-    std::snprintf(b, sizeof b, "%02X", g.bytes[order[i]]);
-    out += b;
-  }
-  return out + "}";
-}
-
 bool toDouble(const jet::Value &v, double &out) {
   const auto &s = v.storage();
   if (auto p = std::get_if<uint8_t>(&s))
@@ -319,7 +306,7 @@ std::string TestoValore(const jet::Value &value) {
     return out;
   }
   if (auto p = std::get_if<jet::Guid>(&s))
-    return formatGuid(*p);
+    return jet::formatGuid(*p);
   if (auto p = std::get_if<jet::Decimal>(&s))
     return formatScaled(p->magnitude, p->scale, p->negative);
   return {};

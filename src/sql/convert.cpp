@@ -12,6 +12,7 @@ namespace sql {
 
 using jet::ColumnType;
 using jet::Value;
+using jet::ValueKind;
 
 namespace {
 
@@ -175,28 +176,28 @@ std::optional<jet::DateTime> parseDate(std::string_view text, bool dayFirst, boo
 } // namespace
 
 ColumnType typeOf(const Value &v) {
-  switch (v.storage().index()) {
-  case 1:
+  switch (v.kind()) {
+  case ValueKind::Boolean:
     return ColumnType::Boolean;
-  case 2:
+  case ValueKind::Byte:
     return ColumnType::Byte;
-  case 3:
+  case ValueKind::Integer:
     return ColumnType::Integer;
-  case 4:
+  case ValueKind::Long:
     return ColumnType::Long;
-  case 5:
+  case ValueKind::Currency:
     return ColumnType::Currency;
-  case 6:
+  case ValueKind::Single:
     return ColumnType::Single;
-  case 7:
+  case ValueKind::Double:
     return ColumnType::Double;
-  case 8:
+  case ValueKind::DateTime:
     return ColumnType::DateTime;
-  case 10:
+  case ValueKind::Binary:
     return ColumnType::Binary;
-  case 11:
+  case ValueKind::Guid:
     return ColumnType::Guid;
-  case 12:
+  case ValueKind::Decimal:
     return ColumnType::Numeric;
   default:
     return ColumnType::Text;
@@ -208,8 +209,15 @@ std::string valueTypeName(const Value &v) {
 }
 
 bool isNumeric(const Value &v) {
-  size_t k = v.storage().index();
-  return (k >= 1 && k <= 8) || k == 12;
+  switch (v.kind()) {
+  case ValueKind::Null:
+  case ValueKind::Text:
+  case ValueKind::Binary:
+  case ValueKind::Guid:
+    return false;
+  default:
+    return true;
+  }
 }
 
 std::optional<double> toDouble(const Value &v) {
@@ -358,17 +366,6 @@ std::string formatDate(jet::DateTime d) {
   } else {
     std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", c.day, c.month, c.year);
   }
-  return buf;
-}
-
-std::string formatGuid(const jet::Guid &g) {
-  // Stored little-endian in its first three groups, as Windows keeps a GUID.
-  const auto &b = g.bytes;
-  char buf[40];
-  std::snprintf(buf, sizeof buf,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
-                b[14], b[15]);
   return buf;
 }
 

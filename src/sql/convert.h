@@ -3,6 +3,7 @@
 // settings (decimal comma, day/month/year).
 #include "jet/status.h"
 #include "jet/value.h"
+#include "jet/value_text.h"
 #include "sql/storage.h"
 
 #include <optional>
@@ -35,7 +36,7 @@ std::string formatNumber(double d);
 std::string formatCurrency(jet::Currency c);
 std::string formatDecimal(const jet::Decimal &d);
 std::string formatDate(jet::DateTime d);
-std::string formatGuid(const jet::Guid &g);
+using jet::formatGuid;
 // The text form of a value, as "&" and the text functions see it; empty for Null.
 std::string toText(const jet::Value &v);
 // A value as shown inside an error message: texts quoted, Null named.

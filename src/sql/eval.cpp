@@ -12,6 +12,7 @@ namespace sql {
 using jet::ColumnType;
 using jet::ErrorCode;
 using jet::Value;
+using jet::ValueKind;
 
 [[noreturn]] static void raise(ErrorCode code, std::string message) {
   throw EvalError{jet::Status(code, std::move(message))};
@@ -53,24 +54,24 @@ std::string operandText(const Node &n, const Value &v) {
 enum Rank { RNone = -1, RByte, RInt, RLong, RSingle, RDouble, RCur, RDec, RDate };
 
 Rank rankOf(const Value &v) {
-  switch (v.storage().index()) {
-  case 1:
-    return RInt; // Boolean
-  case 2:
-    return RByte;
-  case 3:
+  switch (v.kind()) {
+  case ValueKind::Boolean:
     return RInt;
-  case 4:
+  case ValueKind::Byte:
+    return RByte;
+  case ValueKind::Integer:
+    return RInt;
+  case ValueKind::Long:
     return RLong;
-  case 5:
+  case ValueKind::Currency:
     return RCur;
-  case 6:
+  case ValueKind::Single:
     return RSingle;
-  case 7:
+  case ValueKind::Double:
     return RDouble;
-  case 8:
+  case ValueKind::DateTime:
     return RDate;
-  case 12:
+  case ValueKind::Decimal:
     return RDec;
   default:
     return RNone;
@@ -82,15 +83,17 @@ bool integral(Rank r) {
 }
 
 int64_t intOf(const Value &v) {
-  switch (v.storage().index()) {
-  case 1:
+  switch (v.kind()) {
+  case ValueKind::Boolean:
     return v.as<bool>() ? -1 : 0;
-  case 2:
+  case ValueKind::Byte:
     return v.as<uint8_t>();
-  case 3:
+  case ValueKind::Integer:
     return v.as<int16_t>();
-  case 4:
+  case ValueKind::Long:
     return v.as<int32_t>();
+  default:
+    break;
   }
   return 0;
 }
@@ -271,10 +274,10 @@ std::optional<int> compareExact(const Value &va, const Value &vb) {
 
 // Three-way comparison of two non-Null values, or a type mismatch.
 int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b) {
-  size_t ka = a.storage().index(), kb = b.storage().index();
-  if (ka == 9 && kb == 9)
+  ValueKind ka = a.kind(), kb = b.kind();
+  if (ka == ValueKind::Text && kb == ValueKind::Text)
     return compareText(a.as<std::string>(), b.as<std::string>());
-  if (ka == 4 && kb == 4) {
+  if (ka == ValueKind::Long && kb == ValueKind::Long) {
     int32_t x = a.as<int32_t>(), y = b.as<int32_t>();
     return x < y ? -1 : x > y ? 1 : 0;
   }
@@ -314,8 +317,8 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
     return x < y ? -1 : x > y ? 1 : 0;
   }
   // A text against a number or a date converts where it reads as one.
-  if ((ka == 9 && rb != RNone) || (kb == 9 && ra != RNone)) {
-    bool textFirst = ka == 9;
+  if ((ka == ValueKind::Text && rb != RNone) || (kb == ValueKind::Text && ra != RNone)) {
+    bool textFirst = ka == ValueKind::Text;
     const Value &num = textFirst ? b : a;
     const std::string &t = (textFirst ? a : b).as<std::string>();
     std::optional<int> c;
@@ -332,17 +335,18 @@ int compareValues(const Node &na, const Value &a, const Node &nb, const Value &b
       mismatch(na, a, nb, b, "confrontato con");
     return textFirst ? -*c : *c;
   }
-  if (ka == 10 && kb == 10) {
+  if (ka == ValueKind::Binary && kb == ValueKind::Binary) {
     const auto &x = a.as<jet::Bytes>(), &y = b.as<jet::Bytes>();
     return x < y ? -1 : x > y ? 1 : 0;
   }
-  if (ka == 11 && kb == 11) {
+  if (ka == ValueKind::Guid && kb == ValueKind::Guid) {
     const auto &x = a.as<jet::Guid>(), &y = b.as<jet::Guid>();
     return x < y ? -1 : x > y ? 1 : 0;
   }
-  if ((ka == 11 && kb == 9) || (ka == 9 && kb == 11)) {
-    std::string x = ka == 9 ? a.as<std::string>() : formatGuid(a.as<jet::Guid>());
-    std::string y = kb == 9 ? b.as<std::string>() : formatGuid(b.as<jet::Guid>());
+  if ((ka == ValueKind::Guid && kb == ValueKind::Text) ||
+      (ka == ValueKind::Text && kb == ValueKind::Guid)) {
+    std::string x = ka == ValueKind::Text ? a.as<std::string>() : formatGuid(a.as<jet::Guid>());
+    std::string y = kb == ValueKind::Text ? b.as<std::string>() : formatGuid(b.as<jet::Guid>());
     std::string_view xs = x, ys = y;
     auto strip = [](std::string_view s) {
       if (s.size() == 38 && s.front() == '{')
@@ -1290,8 +1294,8 @@ int CompiledExpr::columnIndex() const {
 int orderValues(const Value &a, const Value &b) {
   if (a.isNull() || b.isNull())
     return a.isNull() == b.isNull() ? 0 : a.isNull() ? -1 : 1;
-  size_t ka = a.storage().index(), kb = b.storage().index();
-  if (ka == 9 && kb == 9)
+  ValueKind ka = a.kind(), kb = b.kind();
+  if (ka == ValueKind::Text && kb == ValueKind::Text)
     return compareText(a.as<std::string>(), b.as<std::string>());
   if (rankOf(a) != RNone && rankOf(b) != RNone) {
     ConstNode na, nb;

@@ -1,5 +1,6 @@
 #include "sql/literal.h"
 
+#include "jet/csv_export.h"
 #include "sql/convert.h"
 
 #include <charconv>
@@ -55,23 +56,40 @@ std::string literal(const jet::Value &v) {
     return dateLiteral(v.as<jet::DateTime>());
   if (v.is<uint8_t>() || v.is<int16_t>() || v.is<int32_t>())
     return toText(v);
-  if (v.is<jet::Currency>() || v.is<jet::Decimal>()) {
-    std::string s = toText(v); // exact digits, with a decimal comma
-    for (char &c : s)
-      if (c == ',')
-        c = '.';
-    return s;
-  }
-  if (v.is<float>()) {
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, v.as<float>());
-    return std::string(buf, r.ptr);
-  }
+  if (v.is<jet::Currency>()) // every stored digit, with a full stop
+    return jet::formatCurrency(v.as<jet::Currency>());
+  if (v.is<jet::Decimal>())
+    return jet::formatDecimal(v.as<jet::Decimal>());
+  if (v.is<float>())
+    return numberLiteral(static_cast<double>(v.as<float>()));
   if (v.is<double>())
     return numberLiteral(v.as<double>());
   if (v.is<jet::Guid>())
     return quoteText(formatGuid(v.as<jet::Guid>()));
   return "Null"; // binary values have no literal form
+}
+
+jet::Result<std::string> checkedName(std::string_view name) {
+  if (auto n = quoteName(name))
+    return *n;
+  if (name.empty())
+    return jet::Status{jet::ErrorCode::InvalidName, "Il nome è vuoto."};
+  return jet::Status{jet::ErrorCode::InvalidName,
+                     "Il nome \"" + std::string(name) + "\" contiene una parentesi quadra chiusa."};
+}
+
+jet::Result<std::string> checkedLiteral(const jet::Value &v) {
+  if (v.is<jet::Bytes>())
+    return jet::Status{jet::ErrorCode::TypeMismatch,
+                       "Un valore binario o un oggetto OLE non può essere scritto in una "
+                       "condizione."};
+  if (const double *d = v.getIf<double>(); d && !std::isfinite(*d))
+    return jet::Status{jet::ErrorCode::InvalidArgument,
+                       "Il valore numerico non è un numero finito."};
+  if (const float *f = v.getIf<float>(); f && !std::isfinite(*f))
+    return jet::Status{jet::ErrorCode::InvalidArgument,
+                       "Il valore numerico non è un numero finito."};
+  return literal(v);
 }
 
 std::optional<std::string> equalsCondition(std::string_view name, const jet::Value &v) {

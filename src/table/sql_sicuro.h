@@ -14,7 +14,7 @@ jet::Result<std::string> NomeSql(const std::string &nome);
 
 // A value as a literal of the dialect: 'text' with apostrophes doubled, numbers with a full stop
 // and no grouping, True/False, #yyyy-mm-dd# (with the time when it is not midnight), Null.
-// Binary, OLE and GUID values have no literal and are refused.
+// Binary and OLE values have no literal and are refused.
 jet::Result<std::string> LetteraleSql(const jet::Value &v);
 
 // The filter condition "[field] = literal", or "[field] IS NULL" for a Null.

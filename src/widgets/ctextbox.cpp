@@ -595,12 +595,7 @@ void CTextBox::tb_KeyPress(int16_t &KeyAscii) {
   }
   if (isNumeric() && KeyAscii == 46)
     KeyAscii = 44;
-  if (mVarType == 8) {
-    if (KeyAscii == 34)
-      KeyAscii = 0;
-    else if (KeyAscii == 39)
-      KeyAscii = 96;
-  }
+  // Quotes and apostrophes are kept as typed: every statement makes its values safe.
   if (mUpperCase && KeyAscii != 0)
     KeyAscii = int16_t(QChar(char16_t(KeyAscii)).toUpper().unicode());
 }

@@ -1,5 +1,9 @@
 #include "banco.h"
 
+#include "table/salva_copia.h"
+
+#include <QTest>
+
 namespace bulktest {
 
 void Banco::Apri(const std::string &tabella) {
@@ -45,6 +49,7 @@ void Banco::Apri(const std::string &tabella) {
     if (s.isOk())
       griglia_->OrdinaSu("ID");
   };
+  ricarica_ = a.CaricaGriglia;
   a.AbilitaComandi = [this](bool si) {
     comandi_ = si;
     frameMain_->setEnabled(si);
@@ -85,6 +90,10 @@ void Banco::Scrivi(const QString &testo) {
       k = Qt::Key_Space;
     else if (ch == u'/')
       k = Qt::Key_Slash;
+    else if (ch == u'"')
+      k = Qt::Key_QuoteDbl;
+    else if (ch == u'-')
+      k = Qt::Key_Minus;
     Premi(k, QString(ch), ch.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
   }
 }
@@ -93,6 +102,52 @@ void Banco::Svuota() {
   Premi(Qt::Key_Home);
   Premi(Qt::Key_End, QString(), Qt::ShiftModifier);
   Premi(Qt::Key_Delete);
+}
+
+void Banco::Destinazione(bool selezione, const QString &campo) {
+  mod_->btnModifica_Click();
+  if (selezione)
+    Giu();
+  Invio();
+  ASSERT_EQ(attiva_->Focale(), cm_.List5_Mod);
+  Campo(campo);
+  ASSERT_EQ(attiva_->Focale(), cm_.txValoreMod);
+}
+
+void Banco::ValoreLungoEDueCondizioni() {
+  Destinazione(true, QStringLiteral("Note"));
+  cm_.txValoreMod->selectAll();
+  Scrivi(QStringLiteral("Consegna al mattino citofonare al secondo piano ").repeated(8));
+  Invio();
+  Campo(QStringLiteral("ID"));
+  Operatore(4);
+  Svuota();
+  Scrivi(QStringLiteral("10"));
+  Invio();
+  Giu();
+  Invio();
+  Campo(QStringLiteral("ID"));
+  Operatore(5);
+}
+
+void Banco::DoppioClic(QListWidget *l, const QString &voce) {
+  auto trovati = l->findItems(voce, Qt::MatchExactly);
+  ASSERT_EQ(trovati.size(), 1) << voce.toStdString();
+  ASSERT_TRUE(l->isVisible() && l->isEnabled()) << l->objectName().toStdString();
+  l->scrollToItem(trovati[0]);
+  // What the platform delivers for a double click: press, release, double click, release.
+  const QPoint p = l->visualItemRect(trovati[0]).center();
+  QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, p);
+  QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, p);
+  QTest::mouseRelease(l->viewport(), Qt::LeftButton, {}, p);
+  QCoreApplication::processEvents();
+}
+
+std::vector<std::vector<std::string>> Banco::SalvaEdEsporta() {
+  auto r = tabelle::SalvaCopia(*conn_, tabella_, "TemporaneaVask");
+  EXPECT_TRUE(r.isOk()) << r.status().message();
+  vasktest::expectVaskdbCheck(file_);
+  return vasktest::mdbExportRows(file_, tabella_);
 }
 
 void Banco::Campo(const QString &nome) {
@@ -113,6 +168,11 @@ void Banco::Operatore(int posizione) {
   ASSERT_EQ(l->currentRow(), 0);
   Giu(posizione);
   Invio();
+}
+
+void Banco::SostituisciCopia() {
+  ASSERT_TRUE(conn_->Execute("DROP TABLE TemporaneaVask").isOk());
+  ASSERT_TRUE(conn_->Execute("SELECT ID INTO TemporaneaVask FROM [" + tabella_ + "]").isOk());
 }
 
 long Banco::Conta(const std::string &dove, const std::string &tabella) {

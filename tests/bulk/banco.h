@@ -41,9 +41,31 @@ protected:
   void Scrivi(const QString &testo);
   // Clears the focused box with the caret keys and Delete.
   void Svuota();
+  // The bulk modify on a working copy of tabella.
+  void ApriModifica(const std::string &tabella) {
+    Apri(tabella);
+    attiva_ = mod_.get();
+  }
+  // The modify dialog opened, its scope and target field chosen: the focus in the new-value box.
+  void Destinazione(bool selezione, const QString &campo);
+  // "SELEZIONE", a long new note, then "ID" "MAGGIORE O UGUALE A" 10 "  E  " "ID"
+  // "MINORE O UGUALE A": the value box of the second condition.
+  void ValoreLungoEDueCondizioni();
+  // A double click with the mouse on the list's item, and what it posts.
+  void DoppioClic(QListWidget *l, const QString &voce);
   // Walks the field step to the field, the operator step to the operator.
   void Campo(const QString &nome);
   void Operatore(int posizione);
+
+  // Saves the working copy over the real table, as "Salva (F10)" does, and checks the file with
+  // vaskdb check; the real table's rows as mdb-export reads them (header first).
+  std::vector<std::vector<std::string>> SalvaEdEsporta();
+  // Reloads the grid from the working copy, as the main window does.
+  void RicaricaGriglia() { ricarica_(QString(), QString()); }
+
+  // Puts in place of the working copy one that holds only the ID of each row, so that a
+  // statement naming another field is refused by the engine.
+  void SostituisciCopia();
 
   // Rows of the working copy (or of the table read in its place) meeting a condition.
   long Conta(const std::string &dove = std::string(),
@@ -67,6 +89,7 @@ protected:
   bool grigliaVuota_ = false;
   bool tabellaVuota_ = false;
   int ricariche_ = 0;
+  std::function<void(const QString &, const QString &)> ricarica_;
   bulk::ControlliCondizione cc_;
   bulk::ControlliModifica cm_;
   std::unique_ptr<bulk::ProceduraCancellazione> canc_;

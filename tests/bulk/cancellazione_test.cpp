@@ -138,8 +138,9 @@ TEST_F(Cancellazione, FiveConditionsWithEAndO) {
   ASSERT_EQ(attiva_->Focale(), cc_.ListConcatena);
   ASSERT_EQ(cc_.ListConcatena->count(), 1);
   EXPECT_EQ(cc_.ListConcatena->item(0)->text(), QStringLiteral("- OK -"));
-  const std::string atteso = "( [ID] > 10) AND ( [ID] < 100) AND ( [Fido] > 1500.5) OR ( [ID] = "
-                             "3) AND ( NOT ISEMPTY([Note]))";
+  // Each condition joins everything before it, as the summary reads from the top.
+  const std::string atteso = "((( [ID] > 10) AND ( [ID] < 100) AND ( [Fido] > 1500.5)) OR ( [ID] "
+                             "= 3)) AND ( NOT ISEMPTY([Note]))";
   // Counted before the last Enter, which deletes them.
   const long attesi = Conta(atteso);
   box_->Rispondi(vbOK);
@@ -148,8 +149,8 @@ TEST_F(Cancellazione, FiveConditionsWithEAndO) {
   EXPECT_EQ(canc_->numerocondizioni, 5);
   EXPECT_EQ(
       Didascalia(cc_.txCondiz),
-      QStringLiteral("Cancellare chi ha:\r\nID  MAGGIORE DI  10   E  \r\nID  MINORE DI  100   "
-                     "E  \r\nFido  MAGGIORE DI  1500,5   O  \r\nID  UGUALE  A  3   E  "
+      QStringLiteral("Cancellare chi ha:\r\n((ID  MAGGIORE DI  10   E  \r\nID  MINORE DI  100   "
+                     "E  \r\nFido  MAGGIORE DI  1500,5)   O  \r\nID  UGUALE  A  3)   E  "
                      "\r\nNote  PIENO  "));
   EXPECT_GT(attesi, 10);
   Chiuso(150, attesi);
@@ -267,17 +268,30 @@ TEST_F(Cancellazione, RejectedStatementIsRolledBackAndReported) {
   Campo(QStringLiteral("DataInserimento"));
   Operatore(0);
   Svuota();
-  Scrivi(QStringLiteral("120")); // a partly filled date
+  Scrivi(QStringLiteral("120")); // a partly filled date is said at once; the box stays
   Invio();
+  ASSERT_EQ(box_->Mostrati().size(), 1u);
+  EXPECT_EQ(box_->Mostrati()[0].titolo, QStringLiteral("Cancellazione Dati"));
+  EXPECT_EQ(box_->Mostrati()[0].stile, vbOKOnly + vbExclamation);
+  EXPECT_TRUE(box_->Mostrati()[0].testo.contains(QStringLiteral("gg/mm/aaaa")));
+  ASSERT_EQ(attiva_->Focale(), cc_.txValore);
+  EXPECT_TRUE(cc_.txValore->isEnabled());
+  EXPECT_TRUE(cc_.txValore->hasSelectedText());
+  Svuota();
+  Scrivi(QStringLiteral("08112015"));
+  Invio();
+  ASSERT_EQ(attiva_->Focale(), cc_.ListConcatena);
+  // The working copy loses the field before the statement runs: the engine refuses it.
+  SostituisciCopia();
   box_->Rispondi(vbOK);
   Invio();
-  EXPECT_EQ(canc_->strSql, QStringLiteral("( [DataInserimento] =  datevalue('12/0/') )"));
+  EXPECT_EQ(canc_->strSql, QStringLiteral("( [DataInserimento] =  datevalue('08/11/2015') )"));
   const auto &b = box_->Mostrati();
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_TRUE(b[1].testo.startsWith(QStringLiteral("Errore "))) << b[1].testo.toStdString();
-  EXPECT_TRUE(b[1].testo.contains(QStringLiteral(" generato da ")));
-  EXPECT_TRUE(b[1].testo.contains(u'\r'));
-  EXPECT_EQ(b[1].stile, vbOKOnly);
+  ASSERT_EQ(b.size(), 3u);
+  EXPECT_TRUE(b[2].testo.startsWith(QStringLiteral("Errore "))) << b[2].testo.toStdString();
+  EXPECT_TRUE(b[2].testo.contains(QStringLiteral(" generato da ")));
+  EXPECT_TRUE(b[2].testo.contains(u'\r'));
+  EXPECT_EQ(b[2].stile, vbOKOnly);
   EXPECT_EQ(Conta(), 150);
   EXPECT_FALSE(conn_->inTransaction());
   EXPECT_FALSE(cc_.fr->isVisible());

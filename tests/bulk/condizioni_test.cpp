@@ -34,23 +34,38 @@ TEST(Condizioni, TypeNamesAndOperators) {
   EXPECT_EQ(s(OperatoreSql(QStringLiteral("VUOTO"))), " isempty() ");
 }
 
-TEST(Condizioni, ValuesMadeSafe) {
+TEST(Condizioni, ValuesOfTheConditionMadeSafe) {
   EXPECT_EQ(s(TestoSql(QStringLiteral("O'Neill ''"))), "'O''Neill '''''");
-  EXPECT_EQ(s(NumeroSql(QStringLiteral("1.234,5"))), "1234.5");
-  EXPECT_EQ(s(NumeroSql(QStringLiteral(" -0,250 "))), "-0.25");
-  EXPECT_EQ(s(NumeroSql(QStringLiteral("1234567"))), "1234567");
-  EXPECT_EQ(s(NumeroSql(QStringLiteral("1.5"))), "1.5") << "not a grouping point";
-  EXPECT_EQ(s(NumeroSql(QStringLiteral("1,2,3"))), "1,2,3") << "left for the engine to refuse";
+  const auto prezzo = campo("Prezzo", 5, jet::ColumnType::Double);
+  auto v = [](const data::Field &f, const char *testo) {
+    auto r = ValoreCondizione(f, QString::fromUtf8(testo));
+    return r ? s(*r) : "rifiutato: " + r.status().message();
+  };
+  EXPECT_EQ(v(prezzo, "1.234,5"), "1234.5");
+  EXPECT_EQ(v(prezzo, " -0,250 "), "-0.25");
+  EXPECT_EQ(v(prezzo, "1234567"), "1234567");
+  // What is no number is said before any statement runs, naming the field.
+  for (const char *t : {"1.5", "1,2,3", "", "  ", "abc"})
+    EXPECT_NE(v(prezzo, t).find("rifiutato: "), std::string::npos) << t;
+  EXPECT_NE(v(prezzo, "abc").find("Prezzo"), std::string::npos);
+  const auto sino = campo("Attivo", 11, jet::ColumnType::Boolean);
+  EXPECT_EQ(v(sino, "Vero"), "True");
+  EXPECT_EQ(v(sino, "falso"), "False");
+  EXPECT_EQ(v(sino, "-1"), "True");
+  const auto data = campo("Data Ins", 7, jet::ColumnType::DateTime);
+  EXPECT_EQ(v(data, " 01/02/2024 "), " datevalue('01/02/2024') ");
+  EXPECT_NE(v(data, "31/02/2024").find("rifiutato"), std::string::npos);
+  EXPECT_NE(v(data, "15/03/").find("gg/mm/aaaa"), std::string::npos);
+  const auto nome = campo("Nome", 202, jet::ColumnType::Text);
+  EXPECT_EQ(v(nome, " D'Amico"), "' D''Amico'") << "a text stays as typed";
+  EXPECT_EQ(v(nome, ""), "''");
+
   EXPECT_EQ(s(TestoCondizione(QString(), QStringLiteral("Data Ins"), QStringLiteral(" >= "),
-                              QStringLiteral("adDate"), QStringLiteral(" 01/02/2024 "))),
+                              QStringLiteral(" datevalue('01/02/2024') "))),
             "( [Data Ins] >=  datevalue('01/02/2024') )");
   EXPECT_EQ(s(TestoCondizione(QStringLiteral(" OR "), QStringLiteral("Note"),
-                              QStringLiteral(" not isempty() "), QStringLiteral("adString"),
-                              QStringLiteral("x"))),
+                              QStringLiteral(" not isempty() "), QString())),
             " OR ( NOT ISEMPTY([Note]))");
-  EXPECT_EQ(s(TestoCondizione(QString(), QStringLiteral("Nome"), QStringLiteral(" <> "),
-                              QStringLiteral("adString"), QStringLiteral("D'Amico"))),
-            "( [Nome] <> 'D''Amico')");
 }
 
 TEST(Condizioni, LiteralsOfTheNewValue) {
@@ -63,20 +78,29 @@ TEST(Condizioni, LiteralsOfTheNewValue) {
   EXPECT_FALSE(LetteraleSql(jet::Value(jet::Bytes{1, 2})).isOk());
 
   const auto prezzo = campo("Prezzo", 5, jet::ColumnType::Double);
-  EXPECT_EQ(s(*LetteraleModifica(prezzo, QStringLiteral("1.234,5"), QStringLiteral("1234.5"))),
-            "1234.5");
-  EXPECT_EQ(s(*LetteraleModifica(prezzo, QString(), QString())), "Null");
+  EXPECT_EQ(s(*LetteraleModifica(prezzo, QStringLiteral("1.234,500"))), "1234.5");
+  // A bulk modify never writes Null: an empty number, date or yes/no is refused.
   const auto data = campo("Data", 7, jet::ColumnType::DateTime);
-  EXPECT_EQ(s(*LetteraleModifica(data, QStringLiteral("05/04/2024 "), QString())), "#2024-04-05#");
-  auto parziale = LetteraleModifica(data, QStringLiteral("05/04/"), QString());
+  const auto sino = campo("Attivo", 11, jet::ColumnType::Boolean);
+  for (const auto &f : {prezzo, data, sino}) {
+    auto vuoto = LetteraleModifica(f, QStringLiteral(" "));
+    ASSERT_FALSE(vuoto.isOk()) << f.name;
+    EXPECT_NE(vuoto.status().message().find("non può restare vuota"), std::string::npos);
+  }
+  EXPECT_EQ(s(*LetteraleModifica(data, QStringLiteral("05/04/2024 "))), "#2024-04-05#");
+  auto parziale = LetteraleModifica(data, QStringLiteral("05/04/"));
   ASSERT_FALSE(parziale.isOk());
-  EXPECT_NE(parziale.status().message().find("non è completa"), std::string::npos);
-  const auto testo = campo("Nome", 202, jet::ColumnType::Text);
-  EXPECT_EQ(s(*LetteraleModifica(testo, QStringLiteral("l'una"), QString())), "'l''una'");
+  EXPECT_NE(parziale.status().message().find("gg/mm/aaaa"), std::string::npos);
+  auto testo = campo("Nome", 202, jet::ColumnType::Text);
+  testo.definedSize = 6;
+  EXPECT_EQ(s(*LetteraleModifica(testo, QStringLiteral("l'una"))), "'l''una'");
+  EXPECT_EQ(s(*LetteraleModifica(testo, QString())), "''") << "an empty text is no Null";
+  auto lungo = LetteraleModifica(testo, QStringLiteral("1234567"));
+  ASSERT_FALSE(lungo.isOk());
+  EXPECT_NE(lungo.status().message().find("6 caratteri del campo Nome"), std::string::npos);
   // Types the typed box does not name are read as the grid reads them.
   const auto fido = campo("Fido", 6, jet::ColumnType::Currency);
-  EXPECT_EQ(s(*LetteraleModifica(fido, QStringLiteral("1.234,5"), QString())), "1234.5000");
-  const auto sino = campo("Attivo", 11, jet::ColumnType::Boolean);
-  EXPECT_EQ(s(*LetteraleModifica(sino, QStringLiteral("Falso"), QString())), "False");
-  EXPECT_FALSE(LetteraleModifica(sino, QStringLiteral("forse"), QString()).isOk());
+  EXPECT_EQ(s(*LetteraleModifica(fido, QStringLiteral("1.234,5"))), "1234.5");
+  EXPECT_EQ(s(*LetteraleModifica(sino, QStringLiteral("Falso"))), "False");
+  EXPECT_FALSE(LetteraleModifica(sino, QStringLiteral("forse")).isOk());
 }

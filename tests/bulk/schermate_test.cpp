@@ -62,6 +62,11 @@ TEST_F(Schermate, BothDialogsHalfwayThroughACondition) {
   Operatore(1);
   Fotografa(QStringLiteral("modifica.png"));
   Esc();
+
+  // A long new value, and the longest operators.
+  ValoreLungoEDueCondizioni();
+  Fotografa(QStringLiteral("modifica_lunga.png"));
+  Esc();
 }
 
 } // namespace

@@ -45,43 +45,7 @@ inline std::vector<std::string> checkFindings(const std::string &path) {
   return findings;
 }
 
-// Splits CSV text into records of fields (quotes removed, doubled quotes undone).
-inline std::vector<std::vector<std::string>> parseCsv(const std::string &text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string field;
-  bool quoted = false, any = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-      any = true;
-    } else if (c == ',') {
-      rows.back().push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      rows.emplace_back();
-    } else if (c != '\r') {
-      field += c;
-    }
-  }
-  if (!field.empty() || !rows.back().empty())
-    rows.back().push_back(field);
-  if (rows.back().empty())
-    rows.pop_back();
-  (void)any;
-  return rows;
-}
+using vasktest::parseCsv;
 
 // Two fields agree: the same text, or numbers equal to single precision, or the same bytes in
 // hex however written.

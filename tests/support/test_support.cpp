@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sstream>
 #include <sys/wait.h>
@@ -74,6 +75,55 @@ std::string readFile(const fs::path &path) {
 
 fs::path binaryDir() {
   return fs::path(VASK_BINARY_DIR);
+}
+
+std::vector<std::vector<std::string>> parseCsv(const std::string &text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+    } else if (c != '\r') {
+      field += c;
+    }
+  }
+  if (!field.empty() || !rows.back().empty())
+    rows.back().push_back(field);
+  if (rows.back().empty())
+    rows.pop_back();
+  return rows;
+}
+
+std::vector<std::vector<std::string>> mdbExportRows(const fs::path &db, const std::string &table) {
+  std::string out;
+  EXPECT_EQ(runCommand("mdb-export '" + db.string() + "' '" + table + "'", &out), 0)
+      << "mdb-export refused " << table;
+  return parseCsv(out);
+}
+
+void expectVaskdbCheck(const fs::path &db) {
+  std::string out;
+  EXPECT_EQ(
+      runCommand((binaryDir() / "vaskdb").string() + " check '" + db.string() + "' 2>&1", &out), 0)
+      << out;
 }
 
 } // namespace vasktest

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace vasktest {
 
@@ -38,6 +39,16 @@ int runCommand(const std::string &command, std::string *out = nullptr);
 bool haveProgram(const std::string &name);
 
 std::string readFile(const std::filesystem::path &path);
+
+// Splits CSV text into records of fields (quotes removed, doubled quotes undone).
+std::vector<std::vector<std::string>> parseCsv(const std::string &text);
+
+// The table's rows as mdb-export reads them, header first; a failure of the tool fails the test.
+std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path &db,
+                                                    const std::string &table);
+
+// vaskdb check finds the file sound (the test fails otherwise).
+void expectVaskdbCheck(const std::filesystem::path &db);
 
 // The build folder's tool binaries.
 std::filesystem::path binaryDir();

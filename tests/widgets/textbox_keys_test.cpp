@@ -233,15 +233,16 @@ TEST_F(TextBoxTest, TextLengthLimit) {
   EXPECT_BOX("abxcd", 3, 0);
 }
 
+// Quotes and apostrophes are the operator's data: they arrive as typed.
 TEST_F(TextBoxTest, TextQuotesAndUpperCase) {
   box.Init(edit, 8);
   type("a\"b'c");
-  EXPECT_BOX("ab`c", 4, 0);
+  EXPECT_BOX("a\"b'c", 5, 0);
   box.setUpperCase(true);
-  EXPECT_EQ(edit->text(), "AB`C");
-  edit->setCursorPosition(4);
+  EXPECT_EQ(edit->text(), "A\"B'C");
+  edit->setCursorPosition(5);
   type("xy'z");
-  EXPECT_BOX("AB`CXY`Z", 8, 0);
+  EXPECT_BOX("A\"B'CXY'Z", 9, 0);
   box.setValue(CTVariant("mixed Case"));
   EXPECT_EQ(edit->text(), "MIXED CASE");
   EXPECT_TRUE(invalidKeys.empty());
