@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
   mdbtools poppler-utils fonts-liberation fontconfig \
+  desktop-file-utils dpkg-dev sqlite3 python3 man-db \
   xvfb xauth >/dev/null

@@ -7,6 +7,7 @@
 #include "app/comune/tasti.h"
 #include "app/comune/twips.h"
 #include "app/comune/versione.h"
+#include "app/configurazione.h"
 #include "app/forminfo.h"
 #include "app/stampa_main.h"
 #include "bulk/dialoghi_bulk.h"
@@ -391,14 +392,14 @@ void frmMain::Form_Activate() {
     Comandi.RiempiOperatori();
   TabellaVuota = false;
 
-  QString cartella = CartellaProgramma().trimmed();
-  if (!cartella.endsWith(u'/'))
-    cartella += u'/';
-  const QString ini = cartella + QStringLiteral("WZELBO.INI");
+  const QString ini = FileConfigurazione(CartellaProgramma());
   PercorsoDb = LeggiFileChiavi(ini, QStringLiteral("pathdbdati"), 0).value_or(QString());
   NomeDb = LeggiFileChiavi(ini, QStringLiteral("nomeDbDati"), 0).value_or(QString());
   // A database that fails to open is reported and the window still gets its command bar.
-  if (!(PercorsoDb + NomeDb).trimmed().isEmpty())
+  const bool daRigaDiComando = !DatabaseIniziale().isEmpty();
+  if (daRigaDiComando)
+    Protetto([&] { ApriDatabaseIniziale(); });
+  else if (!(PercorsoDb + NomeDb).trimmed().isEmpty())
     Protetto([&] { ApriDatabase(PercorsoDb + NomeDb); });
 
   const qint32 larghezza = qint32(std::lround(LarghezzaTwips()));
@@ -408,7 +409,31 @@ void frmMain::Form_Activate() {
   AbilitaGruppo(false, QStringLiteral("prima"));
   AbilitaGruppo(false, QStringLiteral("seconda"));
   btnDatabase->setFocus();
+  if (daRigaDiComando && btnTabella->isEnabled())
+    List1->setFocus(); // where "&Database" leaves it
   PrimaAttivazione = false;
+}
+
+void frmMain::ApriDatabaseIniziale() {
+  const QFileInfo file(DatabaseIniziale());
+  if (!file.isFile()) {
+    MsgBox(QStringLiteral("Impossibile aprire il database \"%1\": il file non esiste.")
+               .arg(DatabaseIniziale()),
+           vbOKOnly + vbCritical, QStringLiteral("Apertura Database Access"));
+    return;
+  }
+  // As "&Database" takes a chosen file: its folder and name become the current ones, and
+  // stay as they were when the file is refused.
+  const QString percorsoPrima = PercorsoDb, nomePrima = NomeDb;
+  PercorsoDb = file.absolutePath() + u'/';
+  NomeDb = file.fileName();
+  try {
+    ApriDatabase(PercorsoDb + NomeDb);
+  } catch (...) {
+    PercorsoDb = percorsoPrima;
+    NomeDb = nomePrima;
+    throw;
+  }
 }
 
 void frmMain::ApriDatabase(const QString &nomeCompleto) {

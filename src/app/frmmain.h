@@ -109,6 +109,8 @@ public:
   void Form_Load();
   void Form_Activate();
   void ApriDatabase(const QString &nomeCompleto);
+  // Opens the database named on the command line, as "&Database" opens a chosen one.
+  void ApriDatabaseIniziale();
   void AbilitaComandi(bool abilitato);
   void AbilitaManutenzione(bool abilitato);
   // True when the operator confirmed and the program is ending.

@@ -3,6 +3,7 @@
 #include "app/comune/fungen.h"
 #include "app/comune/messaggi.h"
 #include "app/comune/versione.h"
+#include "app/configurazione.h"
 #include "app/frmmain.h"
 #include "app/istanza.h"
 
@@ -45,6 +46,10 @@ int Avvio(int argc, char **argv) {
            vbOKOnly + vbCritical, QStringLiteral("Errore!"));
     return 1;
   }
+  // "vask FILE": the first argument that Qt has not taken for itself.
+  const QStringList argomenti = QCoreApplication::arguments();
+  if (argomenti.size() > 1)
+    DatabaseIniziale() = argomenti.at(1);
   MostraSuggerimenti = true;
   PercorsoDb = QStringLiteral("c:\\lavorow\\winzelbo\\vask");
   NomeDb = QStringLiteral("zelbo.mdb");

@@ -13,6 +13,9 @@ namespace jet {
 
 // Decodes stored text; a lone surrogate or a dangling odd byte becomes U+FFFD.
 std::string decodeJetText(ByteView bytes);
+// The same into a buffer of decodedTextBound(bytes.size()) bytes; returns the end.
+char *decodeJetText(ByteView bytes, char *out);
+size_t decodedTextBound(size_t storedBytes);
 // Decodes plain UCS-2 (names in a table definition are never compressed).
 std::string decodeUcs2(ByteView bytes);
 void appendUtf8(std::string &out, uint32_t codePoint);

@@ -1,15 +1,22 @@
-// Start-up: Qt's Italian texts, the message-box seam, and the single running copy per user
-// checked with the real program started as two processes.
+// Start-up: Qt's Italian texts, the message-box seam, the single running copy per user checked
+// with the real program started as two processes, the database named on the command line and
+// WZELBO.INI in the user's configuration folder.
+#include "app/comune/fungen.h"
 #include "app/comune/messaggi.h"
+#include "app/configurazione.h"
+#include "app/frmmain.h"
 #include "app/istanza.h"
 #include "app/principale.h"
 #include "test_support.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 TEST(Avvio, StandardButtonsReadItalian) {
@@ -144,4 +151,150 @@ TEST(IstanzaUnica, ASecondProcessIsRefusedAndAKilledOneDoesNotBlock) {
   Programma terza(dir);
   terza.p.start();
   EXPECT_TRUE(terza.AttendiFinestra()) << terza.errori.toStdString();
+}
+
+namespace {
+
+QString testo(const std::filesystem::path &p) {
+  return QString::fromStdString(p.string());
+}
+
+void scriviIni(const QString &file, const QString &cartellaDb) {
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(("pathdbdati=" + cartellaDb + "/\r\nnomeDbDati=zelbo.mdb\r\n").toUtf8());
+}
+
+// The real main window over two demo databases: the configured one and another.
+struct AvvioConFile : ::testing::Test {
+  vasktest::TempDir dir;
+  QString configurato, altro, cartellaProgramma, configurazione;
+  QByteArray xdgPrima;
+  std::unique_ptr<frmMain> w;
+
+  void SetUp() override {
+    const std::string vaskdb = (vasktest::binaryDir() / "vaskdb").string();
+    QDir(testo(dir.path())).mkpath(QStringLiteral("programma"));
+    QDir(testo(dir.path())).mkpath(QStringLiteral("altri"));
+    configurato = testo(dir.file("zelbo.mdb"));
+    altro = testo(dir.path() / "altri" / "cassa.mdb");
+    for (const QString &f : {configurato, altro})
+      ASSERT_EQ(vasktest::runCommand(vaskdb + " demo '" + f.toStdString() + "' --rows 20"), 0);
+    cartellaProgramma = testo(dir.path() / "programma");
+    configurazione = testo(dir.path() / "config");
+    xdgPrima = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", configurazione.toUtf8());
+    frmMain::ImpostaCartellaProgramma(cartellaProgramma);
+    PercorsoDb.clear();
+    NomeDb.clear();
+  }
+  void TearDown() override {
+    if (w)
+      w->hide();
+    w.reset();
+    DatabaseIniziale().clear();
+    frmMain::ImpostaCartellaProgramma(QString());
+    qputenv("XDG_CONFIG_HOME", xdgPrima);
+  }
+  void avvia() {
+    w = std::make_unique<frmMain>();
+    w->Termina = [] {};
+    w->show();
+    for (int i = 0; i < 4; ++i)
+      QCoreApplication::processEvents();
+  }
+  QStringList tabelle() const {
+    QStringList l;
+    for (int i = 0; i < w->List1->count(); ++i)
+      l << w->List1->item(i)->text();
+    return l;
+  }
+};
+
+} // namespace
+
+TEST_F(AvvioConFile, WzelboIniBesideTheProgramComesFirstThenTheUserConfigurationFolder) {
+  const QString accanto = cartellaProgramma + "/WZELBO.INI";
+  const QString utente = configurazione + "/vask/WZELBO.INI";
+  EXPECT_EQ(FileConfigurazione(cartellaProgramma), accanto); // neither: the usual place
+  scriviIni(utente, testo(dir.path()));
+  EXPECT_EQ(FileConfigurazione(cartellaProgramma), utente);
+  qputenv("XDG_CONFIG_HOME", "relativa"); // not absolute: ignored, as XDG says
+  EXPECT_EQ(FileConfigurazione(cartellaProgramma), accanto);
+  qputenv("XDG_CONFIG_HOME", configurazione.toUtf8());
+
+  // Installed system-wide there is none beside the program: the user's opens the database.
+  avvia();
+  EXPECT_EQ(w->Label1->text(), configurato);
+  EXPECT_TRUE(tabelle().contains(QStringLiteral("BUONI")));
+  EXPECT_EQ(PercorsoDb, testo(dir.path()) + "/");
+  w.reset();
+
+  scriviIni(accanto, testo(dir.path() / "altri")); // names altri/zelbo.mdb, which is missing
+  EXPECT_EQ(FileConfigurazione(cartellaProgramma), accanto);
+  avvia();
+  EXPECT_EQ(w->Label1->text(), QString());
+  EXPECT_EQ(w->List1->count(), 0);
+}
+
+TEST_F(AvvioConFile, TheDatabaseOnTheCommandLineOpensInsteadOfTheConfiguredOne) {
+  scriviIni(configurazione + "/vask/WZELBO.INI", testo(dir.path()));
+  DatabaseIniziale() = altro;
+  avvia();
+  EXPECT_EQ(w->Label1->text(), altro);
+  EXPECT_EQ(PercorsoDb, testo(dir.path() / "altri") + "/"); // as "&Database" sets them
+  EXPECT_EQ(NomeDb, QStringLiteral("cassa.mdb"));
+  EXPECT_TRUE(tabelle().contains(QStringLiteral("BUONI")));
+  EXPECT_EQ(w->focusWidget(), w->List1);
+  // The operator goes on from there: a click on a table shows its row count.
+  auto trovate = w->List1->findItems(QStringLiteral("IVA"), Qt::MatchExactly);
+  ASSERT_EQ(trovate.size(), 1);
+  QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {},
+                    w->List1->visualItemRect(trovate[0]).center());
+  EXPECT_TRUE(TestoStato(3).startsWith(QStringLiteral("IVA"))) << TestoStato(3).toStdString();
+  EXPECT_TRUE(w->btnTabella->isEnabled());
+}
+
+TEST_F(AvvioConFile, AMissingOrRefusedDatabaseOnTheCommandLineIsReportedAndNothingOpens) {
+  scriviIni(configurazione + "/vask/WZELBO.INI", testo(dir.path()));
+  MsgBoxSimulato box;
+  DatabaseIniziale() = testo(dir.file("manca.mdb"));
+  avvia();
+  ASSERT_EQ(box.Mostrati().size(), 1u);
+  EXPECT_TRUE(box.Mostrati()[0].testo.contains(QStringLiteral("il file non esiste")));
+  EXPECT_EQ(w->Label1->text(), QString()); // nor the configured one
+  EXPECT_FALSE(w->btnTabella->isEnabled());
+  w.reset();
+
+  QFile finto(testo(dir.file("finto.mdb")));
+  ASSERT_TRUE(finto.open(QIODevice::WriteOnly));
+  finto.write(QByteArray(4096, 'x'));
+  finto.close();
+  DatabaseIniziale() = finto.fileName();
+  avvia();
+  ASSERT_EQ(box.Mostrati().size(), 2u);
+  EXPECT_EQ(box.Mostrati()[1].icona(), vbCritical);
+  EXPECT_EQ(w->Label1->text(), QString());
+  EXPECT_EQ(PercorsoDb, testo(dir.path()) + "/"); // the refused file is forgotten
+  EXPECT_EQ(NomeDb, QStringLiteral("zelbo.mdb"));
+}
+
+TEST(IstanzaUnica, TheProgramTakesTheDatabaseFromItsFirstArgument) {
+  const auto vask = vasktest::binaryDir() / "vask";
+  if (!std::filesystem::exists(vask))
+    GTEST_SKIP() << "the program is not built";
+  vasktest::TempDir dir;
+  Programma p(dir);
+  const QString manca = testo(dir.file("manca.mdb"));
+  p.p.setArguments({manca});
+  p.p.start();
+  ASSERT_TRUE(p.AttendiFinestra()) << p.errori.toStdString();
+  for (int i = 0; i < 50 && !p.errori.contains("non esiste"); ++i) {
+    p.p.waitForReadyRead(100);
+    p.errori += p.p.readAllStandardError();
+  }
+  EXPECT_TRUE(p.errori.contains(
+      ("Impossibile aprire il database \"" + manca + "\": il file non esiste.").toUtf8()))
+      << p.errori.toStdString();
 }

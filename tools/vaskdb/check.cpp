@@ -8,7 +8,7 @@ namespace vaskdb {
 
 int runCheck(const Args &args) {
   if (!checkArgs(*findCommand("check"), args, 1, 1))
-    return 1;
+    return kUsage;
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());

@@ -8,7 +8,7 @@ namespace vaskdb {
 
 int runCreate(const Args &args) {
   if (!checkArgs(*findCommand("create"), args, 1, 1))
-    return 1;
+    return kUsage;
   jet::Status st = jet::createDatabase(args[0]);
   if (!st)
     return fail(st);

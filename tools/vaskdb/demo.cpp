@@ -10,7 +10,7 @@ namespace vaskdb {
 int runDemo(const Args &args) {
   const Command &cmd = *findCommand("demo");
   if (!checkArgs(cmd, args, 1, 3))
-    return 1;
+    return kUsage;
   uint32_t rows = 3000;
   std::string path;
   for (size_t i = 0; i < args.size(); ++i) {

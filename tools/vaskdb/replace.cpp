@@ -8,7 +8,7 @@ namespace vaskdb {
 
 int runReplace(const Args &args) {
   if (!checkArgs(*findCommand("replace"), args, 3, 3))
-    return 1;
+    return kUsage;
   auto db = jet::Database::open(args[0], jet::OpenMode::ReadWrite);
   if (!db)
     return fail(db.status());

@@ -1,6 +1,7 @@
 #include "command.h"
 #include "jet/column_info.h"
 #include "jet/relationships.h"
+#include "schema_sql.h"
 
 #include <cstdio>
 
@@ -59,20 +60,12 @@ std::string indexAttributes(const jet::LogicalIndex &ix, const jet::PhysicalInde
   return a.empty() ? "-" : a;
 }
 
-} // namespace
-
-int runSchema(const Args &args) {
-  if (!checkArgs(*findCommand("schema"), args, 2, 2))
-    return 1;
-  auto db = openReadOnly(args[0]);
-  if (!db)
-    return fail(db.status());
-  jet::ReadScope read(**db); // one committed state throughout, whoever writes meanwhile
-  if (!read.status())
-    return fail(read.status());
-  auto def = (*db)->table(args[1]);
+// One table as the structure view lists it: columns, indexes, relationships.
+jet::Status describeTable(jet::Database &db, const std::string &name,
+                          const std::vector<jet::Relationship> &rels) {
+  auto def = db.table(name);
   if (!def)
-    return fail(def.status());
+    return def.status();
   const jet::TableDef &t = **def;
   std::printf("Tabella: %s\n", t.name.c_str());
   std::printf("Righe: %u\n", t.rowCount);
@@ -95,11 +88,8 @@ int runSchema(const Args &args) {
     }
     std::printf("%s\t%s\t%s\n", ix.name.c_str(), cols.c_str(), indexAttributes(ix, p).c_str());
   }
-  auto rels = jet::readRelationships((*db)->pager(), (*db)->catalog());
-  if (!rels)
-    return fail(rels.status());
   bool header = false;
-  for (const auto &r : *rels) {
+  for (const auto &r : rels) {
     if (!r.involves(t.name))
       continue;
     if (!header)
@@ -107,7 +97,47 @@ int runSchema(const Args &args) {
     header = true;
     std::printf("%s\n", jet::describeRelationship(r).c_str());
   }
-  return 0;
+  return jet::Status::ok();
+}
+
+} // namespace
+
+int runSchema(const Args &args) {
+  auto o = parseOptions(*findCommand("schema"), args, {{"sql", 0, false}}, 1, 2);
+  if (!o)
+    return kUsage;
+  auto db = openReadOnly(o->positional[0]);
+  if (!db)
+    return fail(db.status());
+  jet::ReadScope read(**db); // one committed state throughout, whoever writes meanwhile
+  if (!read.status())
+    return fail(read.status());
+  std::vector<std::string> tables;
+  if (o->positional.size() == 2) {
+    auto def = (*db)->table(o->positional[1]);
+    if (!def)
+      return fail(def.status());
+    tables.push_back((*def)->name);
+  } else {
+    tables = (*db)->userTableNames();
+  }
+  if (o->has("sql")) {
+    auto text = sqlSchema(**db, tables);
+    if (!text)
+      return fail(text.status());
+    std::fwrite(text->data(), 1, text->size(), stdout);
+    return kOk;
+  }
+  auto rels = jet::readRelationships((*db)->pager(), (*db)->catalog());
+  if (!rels)
+    return fail(rels.status());
+  for (size_t i = 0; i < tables.size(); ++i) {
+    if (i)
+      std::printf("\n");
+    if (jet::Status st = describeTable(**db, tables[i], *rels); !st)
+      return fail(st);
+  }
+  return kOk;
 }
 
 } // namespace vaskdb

@@ -66,7 +66,7 @@ jet::Status runOne(data::Connection &conn, const std::string &statement) {
 
 int runSql(const Args &args) {
   if (!checkArgs(*findCommand("sql"), args, 1, 2))
-    return 1;
+    return kUsage;
   data::ManDB gestore(nullptr);
   auto conn = gestore.get_Conn(args[0]);
   if (!conn)

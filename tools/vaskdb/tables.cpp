@@ -6,7 +6,7 @@ namespace vaskdb {
 
 int runTables(const Args &args) {
   if (!checkArgs(*findCommand("tables"), args, 1, 1))
-    return 1;
+    return kUsage;
   auto db = openReadOnly(args[0]);
   if (!db)
     return fail(db.status());
