@@ -94,9 +94,8 @@ void SpillFile::reset() {
 
 // ---------------------------------------------------------------------------------------------
 
-void WriteSet::touch(Entry &e, uint32_t page) {
+void WriteSet::touch(Entry &e) {
   recent_.splice(recent_.begin(), recent_, e.recent);
-  (void)page;
 }
 
 Status WriteSet::makeRoom() {
@@ -111,7 +110,10 @@ Status WriteSet::makeRoom() {
     } else {
       JET_TRY(spill_.overwrite(e.slot, e.memory.get()));
     }
-    e.memory.reset();
+    // Freed only some evictions later: a pointer a caller still holds stays readable a while.
+    retired_.push_back(std::move(e.memory));
+    if (retired_.size() > kRetiredPages)
+      retired_.pop_front();
     recent_.pop_back();
   }
   return Status::ok();
@@ -123,7 +125,7 @@ Result<uint8_t *> WriteSet::find(uint32_t page) {
     return static_cast<uint8_t *>(nullptr);
   Entry &e = it->second;
   if (e.memory) {
-    touch(e, page);
+    touch(e);
     return e.memory.get();
   }
   JET_TRY(makeRoom());
@@ -166,6 +168,7 @@ void WriteSet::erase(uint32_t page) {
 void WriteSet::clear() {
   entries_.clear();
   recent_.clear();
+  retired_.clear();
 }
 
 std::vector<uint32_t> WriteSet::pageNumbers() const {

@@ -7,6 +7,7 @@
 #include "jet/status.h"
 
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <memory>
 #include <string>
@@ -66,6 +67,7 @@ public:
   std::vector<uint32_t> pageNumbers() const;
 
   static constexpr size_t kMinimumPages = 8;
+  static constexpr size_t kRetiredPages = 64;
 
 private:
   struct Entry {
@@ -74,13 +76,14 @@ private:
     std::list<uint32_t>::iterator recent;
   };
   Status makeRoom();
-  void touch(Entry &e, uint32_t page);
+  void touch(Entry &e);
 
   SpillFile &spill_;
   uint32_t pageSize_;
   size_t limit_ = 1 << 14;
   std::unordered_map<uint32_t, Entry> entries_;
   std::list<uint32_t> recent_; // pages in memory, most recently used first
+  std::deque<std::unique_ptr<uint8_t[]>> retired_;
 };
 
 // Saved images (the savepoints' before images) in bounded memory, spilling past the limit.
