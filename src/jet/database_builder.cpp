@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -441,30 +442,89 @@ Bytes encodeRow(const TableDef &def, const std::vector<Value> &values,
 }
 
 namespace {
+// The most pages a Jet 4 file holds (2 GB).
+constexpr uint32_t kMaxFilePages = 0x80000000u / kPageSize;
+} // namespace
 
-// The file under construction.
-class Layout {
+// The file under construction. Page numbers are handed out in order and each finished page goes
+// out at once (to the file, or kept for build()); only the pages filled in bit by bit until the
+// end (the usage-map rows) stay in memory.
+class BuildLayout {
 public:
-  std::vector<Bytes> pages;
+  explicit BuildLayout(SyncFile *file) : file_(file) {}
 
   uint32_t allocate() {
-    pages.emplace_back(kPageSize, 0);
-    return static_cast<uint32_t>(pages.size() - 1);
+    if (count_ == kMaxFilePages && status_)
+      status_ = Status(ErrorCode::IoError, "Il database supererebbe la dimensione massima di 2 GB: "
+                                           "impossibile crearlo.");
+    return count_++;
   }
-  uint32_t add(Bytes img) {
-    pages.push_back(std::move(img));
-    return static_cast<uint32_t>(pages.size() - 1);
+  uint32_t count() const { return count_; }
+  const Status &status() const { return status_; }
+
+  Bytes &held(uint32_t n) {
+    auto [it, fresh] = held_.try_emplace(n);
+    if (fresh)
+      it->second.assign(kPageSize, 0);
+    return it->second;
   }
+  void put(uint32_t n, Bytes img) {
+    if (!status_)
+      return;
+    if (!file_) {
+      if (memory_.size() <= n)
+        memory_.resize(n + 1);
+      memory_[n] = std::move(img);
+      return;
+    }
+    if (n != runStart_ + run_.size() / kPageSize || run_.size() >= kRunBytes)
+      flushRun();
+    if (run_.empty())
+      runStart_ = n;
+    run_.insert(run_.end(), img.begin(), img.end());
+  }
+  // Writes the held pages and makes the file exactly as long as its pages.
+  Status finish() {
+    for (auto &[n, img] : held_)
+      put(n, std::move(img));
+    held_.clear();
+    flushRun();
+    if (status_ && file_)
+      status_ = file_->truncate(uint64_t(count_) * kPageSize);
+    return status_;
+  }
+  // build()'s bytes: every page, those never written zero.
+  Bytes takeBytes() {
+    Bytes out(uint64_t(count_) * kPageSize, 0);
+    for (size_t n = 0; n < memory_.size() && n < count_; ++n)
+      std::copy(memory_[n].begin(), memory_[n].end(), out.begin() + n * kPageSize);
+    memory_.clear();
+    return out;
+  }
+
+private:
+  static constexpr size_t kRunBytes = 1u << 20;
+  void flushRun() {
+    if (!run_.empty() && status_)
+      status_ = file_->writeAt(uint64_t(runStart_) * kPageSize, run_);
+    run_.clear();
+  }
+  SyncFile *file_;
+  uint32_t count_ = 0;
+  Status status_ = Status::ok();
+  std::map<uint32_t, Bytes> held_;
+  std::vector<Bytes> memory_;
+  Bytes run_; // consecutive pages written in one go
+  uint32_t runStart_ = 0;
 };
 
-struct MapSet {
-  std::vector<uint32_t> pages;
-};
+namespace {
 
 // A long value of one column: its field in the row, its pages.
 class LongValueWriter {
 public:
-  LongValueWriter(Layout &layout, std::vector<uint32_t> &used, std::vector<uint32_t> &withSpace)
+  LongValueWriter(BuildLayout &layout, std::vector<uint32_t> &used,
+                  std::vector<uint32_t> &withSpace)
       : layout_(layout), used_(used), withSpace_(withSpace) {}
 
   Bytes write(const Bytes &data) {
@@ -497,7 +557,7 @@ public:
         put32(row.data(), pointerWord(partPages[k + 1], 0));
       row.insert(row.end(), data.begin() + from, data.begin() + from + n);
       p.add(row);
-      layout_.pages[partPages[k]] = std::move(p.img);
+      layout_.put(partPages[k], std::move(p.img));
       used_.push_back(partPages[k]);
     }
     return longValueField(static_cast<uint32_t>(data.size()), LongValueRef::kChain,
@@ -509,12 +569,12 @@ public:
       return;
     if (current_->freeSpace() > 64)
       withSpace_.push_back(currentPage_);
-    layout_.pages[currentPage_] = std::move(current_->img);
+    layout_.put(currentPage_, std::move(current_->img));
     current_.reset();
   }
 
 private:
-  Layout &layout_;
+  BuildLayout &layout_;
   std::vector<uint32_t> &used_;
   std::vector<uint32_t> &withSpace_;
   std::unique_ptr<RowPage> current_;
@@ -527,9 +587,78 @@ struct IndexBuild {
   uint32_t entries = 0;
 };
 
-Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const PhysicalIndex &px,
-                              const std::vector<std::vector<Value>> &rows,
-                              const std::vector<RowPointer> &where) {
+// One level of a tree written as its entries arrive in order: each page goes out when the next
+// one starts. Above the leaves each page has an entry (its last one) in the page above, but for
+// the rightmost page of each level, which hangs off the tail pointer of the page above.
+class LevelWriter {
+public:
+  LevelWriter(BuildLayout &layout, const TableDef &def, IndexPageKind kind, IndexBuild &out)
+      : layout_(layout), def_(def), kind_(kind), out_(out) {}
+
+  Status add(IndexEntry e) {
+    size_t n = indexEntrySize(kind_, e);
+    if (entries_.empty() && number_ == 0)
+      number_ = layout_.allocate();
+    else if (!entries_.empty() && size_ + n > kIndexEntrySpace) {
+      uint32_t next = layout_.allocate();
+      JET_TRY(emit(next, 0));
+      prev_ = number_;
+      number_ = next;
+    }
+    size_ += n;
+    entries_.push_back(std::move(e));
+    return Status::ok();
+  }
+  // The last page; `tail` is the rightmost page of the level below.
+  Status finish(uint32_t tail) {
+    if (number_ == 0)
+      number_ = layout_.allocate();
+    return emit(0, tail);
+  }
+  // Each page of the level and its last entry, for the level above.
+  std::vector<std::pair<uint32_t, IndexEntry>> nodes;
+
+private:
+  Status emit(uint32_t next, uint32_t tail) {
+    IndexPage p;
+    p.kind = kind_;
+    p.tableDefinitionPage = def_.page;
+    p.prevPage = prev_;
+    p.nextPage = next;
+    p.tailPage = tail;
+    p.prefixLength = static_cast<uint16_t>(pagePrefixLength(kind_, entries_));
+    IndexEntry last = entries_.empty() ? IndexEntry{} : entries_.back();
+    last.child = number_;
+    nodes.emplace_back(number_, std::move(last));
+    p.entries = std::move(entries_);
+    auto img = encodeIndexPage(p);
+    if (!img)
+      return img.status();
+    layout_.put(number_, std::move(*img));
+    out_.pages.push_back(number_);
+    entries_.clear();
+    size_ = 0;
+    return Status::ok();
+  }
+  BuildLayout &layout_;
+  const TableDef &def_;
+  IndexPageKind kind_;
+  IndexBuild &out_;
+  std::vector<IndexEntry> entries_;
+  size_t size_ = 0;
+  uint32_t number_ = 0, prev_ = 0;
+};
+
+// A row's index key, kept compactly while every key of the index is sorted: its bytes in a
+// shared arena, the row as its pointer word (whose order is the index's order of rows).
+struct KeyRef {
+  uint64_t offset;
+  uint32_t length;
+  uint32_t row;
+};
+
+Result<IndexBuild> buildIndex(BuildLayout &layout, const TableDef &def, const PhysicalIndex &px,
+                              const RowSource &rows, const std::vector<RowPointer> &where) {
   std::vector<IndexKeyColumn> keyCols;
   std::vector<size_t> colPos;
   for (const auto &ic : px.columns) {
@@ -541,27 +670,44 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
     keyCols.push_back(k);
     colPos.push_back(static_cast<size_t>(c - def.columns.data()));
   }
-  std::vector<IndexEntry> entries;
-  entries.reserve(rows.size());
+  Bytes arena;
+  std::vector<KeyRef> refs;
+  refs.reserve(where.size());
   std::vector<Value> vals(colPos.size());
-  for (size_t r = 0; r < rows.size(); ++r) {
+  size_t r = 0;
+  JET_TRY(rows([&](std::vector<Value> &row) -> Status {
+    const RowPointer at = where[r++];
     for (size_t k = 0; k < colPos.size(); ++k)
-      vals[k] = rows[r][colPos[k]];
+      vals[k] = row[colPos[k]];
     if (indexLeavesOutRow(px.ignoreNulls(), vals))
-      continue;
+      return Status::ok();
     auto key = encodeIndexKey(keyCols, vals);
     if (!key)
       return key.status();
-    entries.push_back({std::move(*key), where[r], 0});
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const IndexEntry &a, const IndexEntry &b) { return compareIndexEntries(a, b) < 0; });
+    refs.push_back(
+        {arena.size(), static_cast<uint32_t>(key->size()), pointerWord(at.page, at.row)});
+    arena.insert(arena.end(), key->begin(), key->end());
+    return Status::ok();
+  }));
+  auto keyOf = [&](const KeyRef &k) { return ByteView(arena.data() + k.offset, k.length); };
+  auto sameKey = [&](const KeyRef &a, const KeyRef &b) {
+    return a.length == b.length && std::memcmp(&arena[a.offset], &arena[b.offset], a.length) == 0;
+  };
+  // As compareIndexEntries orders entries.
+  std::sort(refs.begin(), refs.end(), [&](const KeyRef &a, const KeyRef &b) {
+    int c = std::memcmp(&arena[a.offset], &arena[b.offset], std::min(a.length, b.length));
+    if (c != 0)
+      return c < 0;
+    if (a.length != b.length)
+      return a.length < b.length;
+    return a.row < b.row;
+  });
   if (px.unique()) {
-    for (size_t i = 1; i < entries.size(); ++i)
-      if (entries[i].key == entries[i - 1].key) {
-        bool allNull = true;
-        for (uint8_t b : entries[i].key)
-          allNull = allNull && (b == 0x00 || b == 0xFF);
+    for (size_t i = 1; i < refs.size(); ++i)
+      if (sameKey(refs[i], refs[i - 1])) {
+        ByteView key = keyOf(refs[i]);
+        bool allNull =
+            std::all_of(key.begin(), key.end(), [](uint8_t b) { return b == 0x00 || b == 0xFF; });
         if (!allNull)
           return Status(ErrorCode::DuplicateKey,
                         "Le modifiche richieste non sono state apportate perché creerebbero "
@@ -571,69 +717,32 @@ Result<IndexBuild> buildIndex(Layout &layout, const TableDef &def, const Physica
   }
   IndexBuild out;
   // The definition counts distinct keys.
-  for (size_t i = 0; i < entries.size(); ++i)
-    out.entries += i == 0 || entries[i].key != entries[i - 1].key;
-  // Leaves first; above them each page has an entry (its last one) in the page above, but for
-  // the rightmost page of each level, which hangs off the tail pointer of the page above.
-  auto pack = [](IndexPageKind kind, std::vector<IndexEntry> entries) {
-    std::vector<std::vector<IndexEntry>> groups(1);
-    size_t size = 0;
-    for (auto &e : entries) {
-      size_t n = indexEntrySize(kind, e);
-      if (!groups.back().empty() && size + n > kIndexEntrySpace) {
-        groups.emplace_back();
-        size = 0;
-      }
-      size += n;
-      groups.back().push_back(std::move(e));
-    }
-    return groups;
-  };
-  auto writeLevel = [&](IndexPageKind kind, std::vector<std::vector<IndexEntry>> groups,
-                        uint32_t tail,
-                        std::vector<std::pair<uint32_t, IndexEntry>> &nodes) -> Status {
-    std::vector<uint32_t> numbers;
-    for (size_t g = 0; g < groups.size(); ++g)
-      numbers.push_back(layout.allocate());
-    for (size_t g = 0; g < groups.size(); ++g) {
-      IndexPage p;
-      p.kind = kind;
-      p.tableDefinitionPage = def.page;
-      p.prevPage = g > 0 ? numbers[g - 1] : 0;
-      p.nextPage = g + 1 < groups.size() ? numbers[g + 1] : 0;
-      p.tailPage = g + 1 == groups.size() ? tail : 0;
-      p.prefixLength = static_cast<uint16_t>(pagePrefixLength(kind, groups[g]));
-      IndexEntry last = groups[g].empty() ? IndexEntry{} : groups[g].back();
-      last.child = numbers[g];
-      nodes.emplace_back(numbers[g], std::move(last));
-      p.entries = std::move(groups[g]);
-      auto img = encodeIndexPage(p);
-      if (!img)
-        return img.status();
-      layout.pages[numbers[g]] = std::move(*img);
-      out.pages.push_back(numbers[g]);
-    }
-    return Status::ok();
-  };
-  std::vector<std::pair<uint32_t, IndexEntry>> nodes;
-  JET_TRY(writeLevel(IndexPageKind::Leaf, pack(IndexPageKind::Leaf, std::move(entries)), 0, nodes));
+  for (size_t i = 0; i < refs.size(); ++i)
+    out.entries += i == 0 || !sameKey(refs[i], refs[i - 1]);
+  LevelWriter leaves(layout, def, IndexPageKind::Leaf, out);
+  for (const KeyRef &k : refs) {
+    ByteView key = keyOf(k);
+    JET_TRY(leaves.add({Bytes(key.begin(), key.end()), RowPointer::decode(k.row), 0}));
+  }
+  JET_TRY(leaves.finish(0));
+  Bytes().swap(arena);
+  std::vector<KeyRef>().swap(refs);
+  std::vector<std::pair<uint32_t, IndexEntry>> nodes = std::move(leaves.nodes);
   while (nodes.size() > 1) {
     uint32_t tail = nodes.back().first;
     nodes.pop_back();
-    std::vector<IndexEntry> up;
+    LevelWriter above(layout, def, IndexPageKind::Intermediate, out);
     for (auto &n : nodes)
-      up.push_back(std::move(n.second));
-    std::vector<std::pair<uint32_t, IndexEntry>> above;
-    JET_TRY(writeLevel(IndexPageKind::Intermediate,
-                       pack(IndexPageKind::Intermediate, std::move(up)), tail, above));
-    nodes = std::move(above);
+      JET_TRY(above.add(std::move(n.second)));
+    JET_TRY(above.finish(tail));
+    nodes = std::move(above.nodes);
   }
   out.root = nodes.front().first;
   return out;
 }
 
 // One usage map row; bitmap pages of a reference map are added to the layout.
-Bytes mapRow(Layout &layout, std::vector<uint32_t> pages) {
+Bytes mapRow(BuildLayout &layout, std::vector<uint32_t> pages) {
   std::sort(pages.begin(), pages.end());
   Bytes row(kMapRowSize, 0);
   if (pages.empty() || pages.back() < kInlineMapPages) {
@@ -650,21 +759,47 @@ Bytes mapRow(Layout &layout, std::vector<uint32_t> pages) {
   }
   row[0] = 0x01;
   std::vector<uint32_t> bitmapPages((kMapRowSize - 1) / 4, 0);
+  std::vector<Bytes> bitmaps(bitmapPages.size());
   for (uint32_t p : pages) {
     size_t slot = p / kMapPagePages;
     if (slot >= bitmapPages.size())
       continue; // beyond 556,512 pages: more than any Jet 4 file holds
     if (bitmapPages[slot] == 0) {
-      Bytes img(kPageSize, 0);
-      img[0] = 0x05;
-      img[1] = 0x01;
-      bitmapPages[slot] = layout.add(std::move(img));
+      bitmaps[slot].assign(kPageSize, 0);
+      bitmaps[slot][0] = 0x05;
+      bitmaps[slot][1] = 0x01;
+      bitmapPages[slot] = layout.allocate();
       put32(&row[1 + 4 * slot], bitmapPages[slot]);
     }
     uint32_t rel = p - static_cast<uint32_t>(slot) * kMapPagePages;
-    layout.pages[bitmapPages[slot]][4 + rel / 8] |= static_cast<uint8_t>(1u << (rel % 8));
+    bitmaps[slot][4 + rel / 8] |= static_cast<uint8_t>(1u << (rel % 8));
   }
+  for (size_t slot = 0; slot < bitmaps.size(); ++slot)
+    if (bitmapPages[slot] != 0)
+      layout.put(bitmapPages[slot], std::move(bitmaps[slot]));
   return row;
+}
+
+// Page 1, the database's map of free pages, for a file of `count` pages, all in use. Inline from
+// page 0 while its bitmap fits the page, marking the pages after the end as free (as Access lets
+// it grow, so that every page given back later can be marked); past that in the reference form
+// that maps every page of a 2 GB file, with no bitmap page yet since no page is free.
+Bytes freePageMap(uint32_t count) {
+  const uint8_t pageOne[4] = {1, 0, 0, 0};
+  RowPage map(pageOne);
+  size_t bitmap = std::max<size_t>(64, ((count / 8 + 1 + 31) / 32) * 32);
+  if (bitmap + 5 + 2 * 2 + 2 * kRowHeader <= kPageSize - kMapRowSize) {
+    Bytes row(5 + bitmap, 0);
+    for (uint32_t p = count; p < bitmap * 8; ++p)
+      row[5 + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+    map.add(row);
+  } else {
+    Bytes row(1 + 4 * ((kMaxFilePages + kMapPagePages - 1) / kMapPagePages), 0);
+    row[0] = 0x01;
+    map.add(row);
+  }
+  map.add(Bytes(kMapRowSize, 0));
+  return std::move(map.img);
 }
 
 Bytes headerPage(DateTime created) {
@@ -695,33 +830,49 @@ Bytes headerPage(DateTime created) {
 
 } // namespace
 
+RowSource rowsOf(std::vector<std::vector<Value>> rows) {
+  auto held = std::make_shared<const std::vector<std::vector<Value>>>(std::move(rows));
+  return [held](const RowSink &sink) -> Status {
+    std::vector<Value> row;
+    for (const auto &r : *held) {
+      row = r;
+      JET_TRY(sink(row));
+    }
+    return Status::ok();
+  };
+}
+
 DatabaseBuilder::DatabaseBuilder(DateTime created) : created_(created) {
   for (auto &tableSpec : systemSpecs()) {
     auto plan = planTable(tableSpec);
-    Table t{tableSpec, std::move(*plan), {}};
+    Table t{tableSpec, std::move(*plan), rowsOf({})};
     finishSystemPlan(t.plan);
     tables_.push_back(std::move(t));
   }
 }
 
 Status DatabaseBuilder::addTable(const TableSpec &tableSpec, std::vector<std::vector<Value>> rows) {
+  return addTable(tableSpec, rowsOf(std::move(rows)));
+}
+
+Status DatabaseBuilder::addTable(const TableSpec &tableSpec, RowSource rows) {
   for (const auto &t : tables_)
     if (equalsNoCase(t.tableSpec.name, tableSpec.name))
       return {ErrorCode::TableExists, "La tabella '" + tableSpec.name + "' esiste già."};
   auto plan = planTable(tableSpec);
   if (!plan)
     return plan.status();
-  for (auto &r : rows)
-    if (r.size() != plan->def.columns.size())
-      return {ErrorCode::ValueCountMismatch,
-              "Numero di valori diverso dal numero dei campi della tabella '" + tableSpec.name +
-                  "'."};
   tables_.push_back({tableSpec, std::move(*plan), std::move(rows)});
   return Status::ok();
 }
 
 Result<Bytes> DatabaseBuilder::build() {
-  Layout layout;
+  BuildLayout layout(nullptr);
+  JET_TRY(layOut(layout));
+  return layout.takeBytes();
+}
+
+Status DatabaseBuilder::layOut(BuildLayout &layout) {
   layout.allocate(); // header
   layout.allocate(); // the database's free-page map
   // Definition pages first: a table's id is its first page.
@@ -820,27 +971,33 @@ Result<Bytes> DatabaseBuilder::build() {
     }
     return rows;
   };
-  tables_[0].rows = byName(tables_[0].plan.def, std::move(objects));
-  tables_[1].rows = byName(tables_[1].plan.def, std::move(aces));
+  tables_[0].rows = rowsOf(byName(tables_[0].plan.def, std::move(objects)));
+  tables_[1].rows = rowsOf(byName(tables_[1].plan.def, std::move(aces)));
 
   for (auto &t : tables_) {
     TableDef &def = t.plan.def;
-    // Autonumbers and conversions.
+    // Autonumbers and conversions, the same on every pass over the rows.
     uint32_t counter = 0;
-    for (auto &row : t.rows) {
-      for (size_t i = 0; i < def.columns.size(); ++i) {
-        const ColumnDef &c = def.columns[i];
-        if (c.isAutoNumber() && row[i].isNull())
-          row[i] = Value(static_cast<int32_t>(counter + 1));
-        JET_TRY(coerceValue(c, row[i]));
-        if (c.isAutoNumber() && row[i].is<int32_t>() && row[i].as<int32_t>() > 0)
-          counter = std::max(counter, static_cast<uint32_t>(row[i].as<int32_t>()));
-        if (t.plan.required[i] && row[i].isNull())
-          return requiredNull(def.name, c.name);
-      }
-    }
-    def.lastAutoNumber = counter;
-    def.rowCount = static_cast<uint32_t>(t.rows.size());
+    auto prepared = [&](const RowSink &sink) -> Status {
+      counter = 0;
+      return t.rows([&](std::vector<Value> &row) -> Status {
+        if (row.size() != def.columns.size())
+          return Status(ErrorCode::ValueCountMismatch,
+                        "Numero di valori diverso dal numero dei campi della tabella '" + def.name +
+                            "'.");
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+          const ColumnDef &c = def.columns[i];
+          if (c.isAutoNumber() && row[i].isNull())
+            row[i] = Value(static_cast<int32_t>(counter + 1));
+          JET_TRY(coerceValue(c, row[i]));
+          if (c.isAutoNumber() && row[i].is<int32_t>() && row[i].as<int32_t>() > 0)
+            counter = std::max(counter, static_cast<uint32_t>(row[i].as<int32_t>()));
+          if (t.plan.required[i] && row[i].isNull())
+            return requiredNull(def.name, c.name);
+        }
+        return sink(row);
+      });
+    };
 
     // Rows on data pages, long values on their own pages.
     std::vector<uint32_t> dataPages, dataWithSpace;
@@ -850,7 +1007,6 @@ Result<Bytes> DatabaseBuilder::build() {
     for (size_t k = 0; k < t.plan.longMaps.size(); ++k)
       lvWriters.push_back(std::make_unique<LongValueWriter>(layout, lvUsed[k], lvSpace[k]));
     std::vector<RowPointer> where;
-    where.reserve(t.rows.size());
     uint8_t own[4];
     owner(own, def.page);
     std::unique_ptr<RowPage> current;
@@ -860,11 +1016,11 @@ Result<Bytes> DatabaseBuilder::build() {
         return;
       if (current->freeSpace() > 64)
         dataWithSpace.push_back(currentPage);
-      layout.pages[currentPage] = std::move(current->img);
+      layout.put(currentPage, std::move(current->img));
       current.reset();
     };
     std::vector<Bytes> longFields(def.columns.size());
-    for (const auto &row : t.rows) {
+    JET_TRY(prepared([&](std::vector<Value> &row) -> Status {
       size_t lv = 0;
       for (size_t i = 0; i < def.columns.size(); ++i) {
         const ColumnDef &c = def.columns[i];
@@ -897,15 +1053,18 @@ Result<Bytes> DatabaseBuilder::build() {
       }
       uint16_t r = current->add(bytes);
       where.push_back({currentPage, static_cast<uint8_t>(r)});
-    }
+      return layout.status();
+    }));
     flushData();
+    def.lastAutoNumber = counter;
+    def.rowCount = static_cast<uint32_t>(where.size());
     for (auto &w : lvWriters)
       w->flush();
 
     // Index trees.
     std::vector<std::vector<uint32_t>> indexPages;
     for (auto &px : def.physicalIndexes) {
-      auto built = buildIndex(layout, def, px, t.rows, where);
+      auto built = buildIndex(layout, def, px, prepared, where);
       if (!built)
         return built.status();
       px.rootPage = built->root;
@@ -918,7 +1077,7 @@ Result<Bytes> DatabaseBuilder::build() {
       Bytes row = mapRow(layout, pages);
       RowPointer at = RowPointer::decode(word);
       size_t slot = at.row;
-      Bytes &img = layout.pages[at.page];
+      Bytes &img = layout.held(at.page);
       size_t end = slot == 0 ? kPageSize : le16(&img[kRowHeader + 2 * (slot - 1)]);
       size_t startOff = end - kMapRowSize;
       std::memcpy(&img[startOff], row.data(), kMapRowSize);
@@ -935,7 +1094,7 @@ Result<Bytes> DatabaseBuilder::build() {
   }
   // Map pages: header and free space.
   for (size_t k = 0; k < mapPages.size(); ++k) {
-    Bytes &img = layout.pages[mapPages[k]];
+    Bytes &img = layout.held(mapPages[k]);
     img[0] = 0x01;
     img[1] = 0x01;
     size_t rows = std::min(rowsPerMapPage, mapRows - k * rowsPerMapPage);
@@ -946,45 +1105,23 @@ Result<Bytes> DatabaseBuilder::build() {
   for (auto &t : tables_) {
     auto pages = layoutTableDefPages(encodeTableDef(t.plan.def, t.plan.longMaps), t.plan.def.pages);
     for (size_t k = 0; k < pages.size(); ++k)
-      layout.pages[t.plan.def.pages[k]] = std::move(pages[k]);
+      layout.put(t.plan.def.pages[k], std::move(pages[k]));
   }
-  // The database's map of free pages: every page in the file is in use; those after its end
-  // are free. Inline from page 0, its bitmap as long as the file needs (as Access lets it grow),
-  // so that every page given back later can be marked.
-  {
-    uint32_t count = static_cast<uint32_t>(layout.pages.size());
-    size_t bitmap = std::max<size_t>(64, ((count / 8 + 1 + 31) / 32) * 32);
-    if (bitmap + 5 + 2 * 2 + 2 * kRowHeader > kPageSize - kMapRowSize)
-      return Status(ErrorCode::Unsupported,
-                    "Database troppo grande per essere creato in una volta.");
-    const uint8_t pageOne[4] = {1, 0, 0, 0};
-    RowPage map(pageOne);
-    Bytes row(5 + bitmap, 0);
-    for (uint32_t p = count; p < bitmap * 8; ++p)
-      row[5 + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
-    map.add(row);
-    map.add(Bytes(kMapRowSize, 0));
-    layout.pages[1] = std::move(map.img);
-  }
-  layout.pages[0] = headerPage(created_);
-  Bytes file;
-  file.reserve(layout.pages.size() * kPageSize);
-  for (auto &p : layout.pages)
-    file.insert(file.end(), p.begin(), p.end());
-  return file;
+  JET_TRY(layout.status());
+  layout.put(1, freePageMap(layout.count()));
+  layout.put(0, headerPage(created_));
+  return layout.finish();
 }
 
 Status DatabaseBuilder::writeNewFile(const std::string &path) {
   if (fileExists(path))
     return {ErrorCode::TableExists, "Il file '" + path + "' esiste già: non viene sovrascritto."};
-  auto bytes = build();
-  if (!bytes)
-    return bytes.status();
   std::string tmp = path + ".nuovo";
   auto f = SyncFile::open(tmp, O_RDWR | O_CREAT | O_TRUNC);
   if (!f)
     return f.status();
-  Status st = f->writeAt(0, *bytes);
+  BuildLayout layout(&*f);
+  Status st = layOut(layout);
   if (st)
     st = f->sync();
   f->close();

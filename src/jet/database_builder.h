@@ -1,5 +1,5 @@
 #pragma once
-// A whole Jet 4 database laid out in memory and written in one go: the header page, the
+// A whole Jet 4 database laid out page by page and written as it goes: the header page, the
 // database's free-page map, the system tables with their rows and indexes (as the Jet engine
 // creates them for an empty Access 2000 database), and any number of user tables with rows,
 // long values, usage maps and index trees. Used for new databases and for the demo database,
@@ -9,6 +9,7 @@
 #include "jet/value.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ Status coerceValue(const ColumnDef &column, Value &value);
 Bytes encodeRow(const TableDef &def, const std::vector<Value> &values,
                 const std::vector<Bytes> &longFields);
 
+// The rows of a table, one at a time in table column order (the sink may change them). The
+// builder goes over them once for the pages and once for each index, so a source gives the same
+// rows each time; a table of any size is built without holding its rows.
+using RowSink = std::function<Status(std::vector<Value> &row)>;
+using RowSource = std::function<Status(const RowSink &sink)>;
+RowSource rowsOf(std::vector<std::vector<Value>> rows);
+
+class BuildLayout;
+
 class DatabaseBuilder {
 public:
   // `created`: the database's creation time, stamped on its header and system objects.
@@ -29,18 +39,21 @@ public:
 
   // Rows in table column order; autonumber columns left Null get the next counter value.
   Status addTable(const TableSpec &tableSpec, std::vector<std::vector<Value>> rows);
+  Status addTable(const TableSpec &tableSpec, RowSource rows);
 
   // The file's bytes.
   Result<Bytes> build();
-  // Writes a new file (refused where one exists); nothing is left behind on failure.
+  // Writes a new file (refused where one exists), its pages streamed to disk; nothing is left
+  // behind on failure.
   Status writeNewFile(const std::string &path);
 
 private:
   struct Table {
     TableSpec tableSpec;
     PlannedTable plan;
-    std::vector<std::vector<Value>> rows;
+    RowSource rows;
   };
+  Status layOut(BuildLayout &layout);
   DateTime created_;
   std::vector<Table> tables_;
 };

@@ -217,7 +217,8 @@ Result<uint32_t> RollbackJournal::rollback(PageStore &db) {
 
 PageTransaction::PageTransaction(PageStore &db, FileLock &lock, FaultInjector *faults,
                                  std::chrono::milliseconds lockWait)
-    : db_(db), lock_(lock), faults_(faults), lockWait_(lockWait), pageSize_(db.pageSize()) {}
+    : db_(db), lock_(lock), faults_(faults), lockWait_(lockWait), pageSize_(db.pageSize()),
+      spill_(db.path(), pageSize_), pages_(spill_, pageSize_), saved_(spill_, pageSize_) {}
 
 Status PageTransaction::begin() {
   if (active_)
@@ -241,16 +242,25 @@ Status PageTransaction::begin() {
     return {ErrorCode::Corrupt, "Il file '" + db_.path() +
                                     "' non è formato da pagine intere: il database è danneggiato."};
   originalPages_ = pageCount_ = uint32_t(*size / pageSize_);
+  pages_.setMemoryPages(writeSetMemoryPages());
+  saved_.setMemoryPages(writeSetMemoryPages());
+  spillError_ = Status::ok();
   active_ = true;
   return Status::ok();
 }
 
-const uint8_t *PageTransaction::find(uint32_t page) const {
-  auto it = pages_.find(page);
-  return it == pages_.end() ? nullptr : it->second.get();
+const uint8_t *PageTransaction::find(uint32_t page) {
+  auto img = pages_.find(page);
+  if (!img) {
+    // The transaction can no longer commit; what it reads meanwhile does not matter.
+    if (spillError_)
+      spillError_ = img.status();
+    return nullptr;
+  }
+  return *img;
 }
 
-Status PageTransaction::read(uint32_t page, std::span<uint8_t> out) const {
+Status PageTransaction::read(uint32_t page, std::span<uint8_t> out) {
   if (const uint8_t *img = find(page)) {
     std::memcpy(out.data(), img, pageSize_);
     return Status::ok();
@@ -260,18 +270,24 @@ Status PageTransaction::read(uint32_t page, std::span<uint8_t> out) const {
   return db_.readPage(page, out);
 }
 
-void PageTransaction::noteChange(uint32_t page) {
+Status PageTransaction::noteChange(uint32_t page) {
   if (frames_.empty())
-    return;
+    return Status::ok();
   auto &before = frames_.back().before;
   if (before.count(page))
-    return;
-  std::unique_ptr<uint8_t[]> copy;
-  if (const uint8_t *img = find(page)) {
-    copy.reset(new uint8_t[pageSize_]);
-    std::memcpy(copy.get(), img, pageSize_);
+    return Status::ok();
+  SavedImage copy;
+  if (pages_.contains(page)) {
+    auto img = pages_.find(page);
+    if (!img)
+      return img.status();
+    auto saved = saved_.save(*img);
+    if (!saved)
+      return saved.status();
+    copy = std::move(*saved);
   }
   before.emplace(page, std::move(copy));
+  return Status::ok();
 }
 
 Result<uint8_t *> PageTransaction::modify(uint32_t page) {
@@ -280,17 +296,19 @@ Result<uint8_t *> PageTransaction::modify(uint32_t page) {
   if (page >= pageCount_)
     return Status(ErrorCode::Corrupt,
                   "La pagina " + std::to_string(page) + " non esiste nel database.");
-  auto it = pages_.find(page);
-  if (it != pages_.end()) {
-    noteChange(page);
-    return it->second.get();
+  JET_TRY(spillError_);
+  if (pages_.contains(page)) {
+    JET_TRY(noteChange(page));
+    return pages_.find(page);
   }
-  std::unique_ptr<uint8_t[]> img(new uint8_t[pageSize_]);
-  JET_TRY(db_.readPage(page, std::span(img.get(), pageSize_)));
-  noteChange(page);
-  uint8_t *p = img.get();
-  pages_.emplace(page, std::move(img));
-  return p;
+  std::vector<uint8_t> original(pageSize_);
+  JET_TRY(db_.readPage(page, original));
+  JET_TRY(noteChange(page));
+  auto img = pages_.add(page);
+  if (!img)
+    return img.status();
+  std::memcpy(*img, original.data(), pageSize_);
+  return *img;
 }
 
 Status PageTransaction::write(uint32_t page, std::span<const uint8_t> data) {
@@ -309,10 +327,12 @@ Result<uint32_t> PageTransaction::append() {
   if (uint64_t(pageCount_ + 1) * pageSize_ > 0x80000000ull)
     return Status(ErrorCode::IoError,
                   "Il database ha raggiunto la dimensione massima di 2 GB: impossibile ampliarlo.");
+  JET_TRY(spillError_);
   uint32_t page = pageCount_;
-  noteChange(page);
-  std::unique_ptr<uint8_t[]> img(new uint8_t[pageSize_]());
-  pages_[page] = std::move(img);
+  JET_TRY(noteChange(page));
+  auto img = pages_.add(page);
+  if (!img)
+    return img.status();
   ++pageCount_;
   return page;
 }
@@ -325,52 +345,62 @@ size_t PageTransaction::savepoint() {
 Status PageTransaction::rollbackTo(size_t id) {
   if (id >= frames_.size())
     return {ErrorCode::Internal, "Punto di ripristino inesistente."};
+  Status st = Status::ok();
   while (frames_.size() > id) {
     Frame &f = frames_.back();
     for (auto &[page, img] : f.before) {
-      if (!img) {
+      if (!img.held()) {
         pages_.erase(page);
         continue;
       }
-      auto &slot = pages_[page];
-      if (!slot)
-        slot.reset(new uint8_t[pageSize_]);
-      std::memcpy(slot.get(), img.get(), pageSize_);
+      auto slot = pages_.contains(page) ? pages_.find(page) : pages_.add(page);
+      Status put = slot ? saved_.restore(img, *slot) : slot.status();
+      if (!put && st)
+        st = put;
+      saved_.drop(img);
     }
     pageCount_ = f.pageCount;
     frames_.pop_back();
   }
-  return Status::ok();
+  // An image that could not be put back leaves the transaction unable to commit.
+  if (!st && spillError_)
+    spillError_ = st;
+  return st;
 }
 
 Status PageTransaction::release(size_t id) {
   if (id >= frames_.size())
     return {ErrorCode::Internal, "Punto di ripristino inesistente."};
   if (id == 0) {
-    frames_.clear();
+    dropFrames();
     return Status::ok();
   }
   Frame &parent = frames_[id - 1];
   // Oldest first, so the parent keeps the image each page had when the parent was taken.
   for (size_t i = id; i < frames_.size(); ++i)
     for (auto &[page, img] : frames_[i].before)
-      parent.before.try_emplace(page, std::move(img));
+      if (!parent.before.try_emplace(page, std::move(img)).second)
+        saved_.drop(img);
   frames_.resize(id);
   return Status::ok();
 }
 
 std::vector<uint32_t> PageTransaction::changedPageNumbers() const {
-  std::vector<uint32_t> out;
-  out.reserve(pages_.size());
-  for (const auto &entry : pages_)
-    out.push_back(entry.first);
-  std::sort(out.begin(), out.end());
-  return out;
+  return pages_.pageNumbers();
+}
+
+void PageTransaction::dropFrames() {
+  for (auto &f : frames_)
+    for (auto &[page, img] : f.before)
+      saved_.drop(img);
+  frames_.clear();
 }
 
 void PageTransaction::finish() {
   pages_.clear();
-  frames_.clear();
+  dropFrames();
+  saved_.clear();
+  spill_.reset();
   active_ = false;
   if (lock_.holdsExclusive())
     lock_.unlockRead();
@@ -381,15 +411,24 @@ void PageTransaction::rollback() {
 }
 
 Status PageTransaction::writePhase(const std::vector<uint32_t> &order) {
-  for (uint32_t page : order)
-    JET_TRY(db_.writePage(page, std::span<const uint8_t>(pages_.at(page).get(), pageSize_)));
+  for (uint32_t page : order) {
+    auto img = pages_.find(page);
+    if (!img)
+      return img.status();
+    JET_TRY(db_.writePage(page, std::span<const uint8_t>(*img, pageSize_)));
+  }
   return db_.sync();
 }
 
 Status PageTransaction::commit() {
   if (!active_)
     return {ErrorCode::NoTransaction, "Nessuna transazione aperta."};
-  frames_.clear();
+  dropFrames();
+  if (!spillError_) {
+    Status st = spillError_;
+    finish();
+    return st;
+  }
   const std::vector<uint32_t> order = changedPageNumbers();
   if (order.empty() && pageCount_ == originalPages_) {
     finish();
@@ -413,7 +452,12 @@ Status PageTransaction::commit() {
     st = db_.readPage(page, original);
     if (!st)
       break;
-    if (std::memcmp(original.data(), pages_.at(page).get(), pageSize_) == 0)
+    auto img = pages_.find(page);
+    if (!img) {
+      st = img.status();
+      break;
+    }
+    if (std::memcmp(original.data(), *img, pageSize_) == 0)
       continue;
     st = journal.add(page, original);
     toWrite.push_back(page);

@@ -2,10 +2,11 @@
 // Atomic, durable transactions over the database's pages.
 //
 // Who does what:
-//   PageTransaction  the write set. Every page a transaction changes lives here, in memory,
-//                    until commit; the database file is not touched before commit, so rolling
-//                    back a transaction or a statement is only a matter of dropping images.
-//                    Statement savepoints keep the image a page had when the statement began.
+//   PageTransaction  the write set. Every page a transaction changes lives here until commit,
+//                    in memory up to a limit and in a spill file past it (write_set.h); the
+//                    database file is not touched before commit, so rolling back a transaction
+//                    or a statement is only a matter of dropping images. Statement savepoints
+//                    keep the image a page had when the statement began.
 //   RollbackJournal  protects the commit's write phase. Before the first database page is
 //                    overwritten, the journal beside the database ("name.mdb-journal") holds
 //                    the original of every page the commit changes and the original file size,
@@ -42,6 +43,7 @@
 #include "jet/file_lock.h"
 #include "jet/page_store.h"
 #include "jet/status.h"
+#include "jet/write_set.h"
 
 #include <chrono>
 #include <cstdint>
@@ -99,7 +101,7 @@ private:
 // How long a commit waits for readers in flight, and a reader for a commit in flight.
 inline constexpr std::chrono::milliseconds kLockWait{5000};
 
-// The pages a transaction changes, held in memory until commit.
+// The pages a transaction changes, held until commit in bounded memory.
 class PageTransaction {
 public:
   // `db` is the database opened writable; `lock` holds the writer byte. Both outlive this.
@@ -112,13 +114,15 @@ public:
   // Pages in the database as the transaction sees it (appended pages included).
   uint32_t pageCount() const { return pageCount_; }
   // The transaction's image of a page it changed, else nullptr (read it from the database).
-  const uint8_t *find(uint32_t page) const;
+  // Valid as modify()'s pointer is.
+  const uint8_t *find(uint32_t page);
   // A page as the transaction sees it.
-  Status read(uint32_t page, std::span<uint8_t> out) const;
+  Status read(uint32_t page, std::span<uint8_t> out);
   // The image of a page to change in place. Call it before each change of a page, not once
   // per transaction: the first call after a savepoint keeps what the page held, for the
-  // statement's undo. The pointer stays valid until commit, rollback or a rollback to a
-  // savepoint taken before the page's first change.
+  // statement's undo. The pointer stays valid until commit, rollback, a rollback to a
+  // savepoint taken before the page's first change, or until the memory limit of other pages
+  // (writeSetMemoryPages(), thousands) has been touched since.
   Result<uint8_t *> modify(uint32_t page);
   // Replaces a whole page.
   Status write(uint32_t page, std::span<const uint8_t> data);
@@ -150,12 +154,12 @@ public:
 private:
   struct Frame {
     uint32_t pageCount;
-    // The image a page had when the savepoint was taken; nullptr where it was not yet changed.
-    std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> before;
+    // The image a page had when the savepoint was taken; none where it was not yet changed.
+    std::unordered_map<uint32_t, SavedImage> before;
   };
-  void noteChange(uint32_t page);
-  uint8_t *slot(uint32_t page);
+  Status noteChange(uint32_t page);
   Status writePhase(const std::vector<uint32_t> &order);
+  void dropFrames();
   void finish();
 
   PageStore &db_;
@@ -167,8 +171,12 @@ private:
   bool needsRecovery_ = false;
   uint32_t originalPages_ = 0;
   uint32_t pageCount_ = 0;
-  std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> pages_;
+  SpillFile spill_;
+  WriteSet pages_;
+  SavedImages saved_;
   std::vector<Frame> frames_;
+  // A spilled image that could not be read or written back: the transaction cannot commit.
+  Status spillError_ = Status::ok();
 };
 
 // Undoes a failing statement's changes unless done() is called.

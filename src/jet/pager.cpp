@@ -46,6 +46,9 @@ Result<PageRef> Pager::page(uint32_t number) {
       auto copy = std::make_shared<Page>(number);
       std::memcpy(copy->mutableData(), img, kPageSize);
       PageRef ref(copy);
+      // Bounded like the cache: holders keep their copies alive.
+      if (views_.size() >= capacity_)
+        views_.clear();
       views_[number] = ref;
       return ref;
     }

@@ -6,6 +6,9 @@
 #include "jet/page_allocator.h"
 #include "jet/table_writer.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace jet {
 
 namespace {
@@ -181,11 +184,115 @@ Result<std::vector<KeyedRow>> rowsWithKey(Pager &pager, std::shared_ptr<const Ta
   return out;
 }
 
+namespace {
+
+bool integerType(ColumnType t) {
+  return t == ColumnType::Byte || t == ColumnType::Integer || t == ColumnType::Long;
+}
+
+// A child row's key as the parent's index encodes it, kept compactly: its bytes in a shared
+// arena and the row's pointer word.
+struct ChildKey {
+  uint64_t offset;
+  uint32_t length;
+  uint32_t row;
+};
+
+// The keys of every child row sorted and merged with the parent's index in one walk, in memory
+// that grows with the child keys (bytes each) instead of a lookup for each row. Only where the
+// index's bytes decide equality as sameKey does: integer keys of the same type on both sides,
+// the parent indexed on exactly those columns. Orphans are visited in the child's physical
+// order, as a scan would find them. False where the merge does not apply.
+Result<bool> orphansByMerge(Pager &pager, std::shared_ptr<const TableDef> child,
+                            std::span<const size_t> childColumns,
+                            std::shared_ptr<const TableDef> parent,
+                            std::span<const size_t> parentColumns,
+                            const std::function<bool(std::span<const Value>)> &visit) {
+  std::vector<size_t> order;
+  const PhysicalIndex *idx = leadingIndex(*parent, parentColumns, order);
+  if (!idx || idx->columns.size() != parentColumns.size() ||
+      childColumns.size() != parentColumns.size())
+    return false;
+  for (size_t i = 0; i < childColumns.size(); ++i) {
+    ColumnType c = child->columns[childColumns[i]].type;
+    if (!integerType(c) || c != parent->columns[parentColumns[i]].type)
+      return false;
+  }
+  auto cur = TableCursor::open(pager, child);
+  if (!cur)
+    return cur.status();
+  Bytes arena;
+  std::vector<ChildKey> keys;
+  std::vector<Value> row, inIndexOrder(order.size());
+  for (;;) {
+    auto more = cur->next();
+    if (!more)
+      return more.status();
+    if (!*more)
+      break;
+    JET_TRY(cur->read(row));
+    bool hasNull = false;
+    for (size_t i = 0; i < order.size(); ++i) {
+      inIndexOrder[i] = row[childColumns[order[i]]];
+      hasNull = hasNull || inIndexOrder[i].isNull();
+    }
+    if (hasNull)
+      continue;
+    auto bytes = indexKeyOf(*parent, *idx, inIndexOrder);
+    if (!bytes)
+      return bytes.status();
+    const RowLocation at = cur->location();
+    keys.push_back({arena.size(), static_cast<uint32_t>(bytes->size()), at.page << 8 | at.row});
+    arena.insert(arena.end(), bytes->begin(), bytes->end());
+  }
+  auto compare = [&](const ChildKey &k, const Bytes &key) {
+    int c = std::memcmp(&arena[k.offset], key.data(), std::min<size_t>(k.length, key.size()));
+    return c != 0 ? c : (k.length < key.size() ? -1 : k.length > key.size() ? 1 : 0);
+  };
+  std::sort(keys.begin(), keys.end(), [&](const ChildKey &a, const ChildKey &b) {
+    int c = std::memcmp(&arena[a.offset], &arena[b.offset], std::min(a.length, b.length));
+    return c != 0 ? c < 0 : a.length < b.length;
+  });
+  std::vector<uint32_t> orphans;
+  size_t next = 0;
+  PagerIndexIO io(pager);
+  IndexTree tree(io, *parent, *idx);
+  JET_TRY(tree.scanAll([&](const IndexEntry &e) {
+    while (next < keys.size() && compare(keys[next], e.key) < 0)
+      orphans.push_back(keys[next++].row);
+    while (next < keys.size() && compare(keys[next], e.key) == 0)
+      ++next;
+    return next < keys.size();
+  }));
+  for (; next < keys.size(); ++next)
+    orphans.push_back(keys[next].row);
+  std::sort(orphans.begin(), orphans.end());
+  PageAllocator none(pager);
+  TableWriter reader({pager, none}, child, noIndexMaintenance());
+  for (uint32_t word : orphans) {
+    auto values = reader.read(RowLocation{word >> 8, static_cast<uint16_t>(word & 0xFF)});
+    if (!values)
+      return values.status();
+    if (!visit(keyOf(*values, childColumns)))
+      break;
+  }
+  return true;
+}
+
+} // namespace
+
 Status rowsWithoutParent(Pager &pager, std::shared_ptr<const TableDef> child,
                          std::span<const size_t> childColumns,
                          std::shared_ptr<const TableDef> parent,
                          std::span<const size_t> parentColumns, bool useIndexes,
                          const std::function<bool(std::span<const Value>)> &visit) {
+  if (useIndexes) {
+    auto merged = orphansByMerge(pager, child, childColumns, parent, parentColumns, visit);
+    if (!merged)
+      return merged.status();
+    if (*merged)
+      return Status::ok();
+  }
   auto cur = TableCursor::open(pager, child);
   if (!cur)
     return cur.status();

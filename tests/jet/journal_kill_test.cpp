@@ -1,6 +1,7 @@
 // A real process killed at random moments while it commits, over and over (and now and then the
-// process mending its journal killed as well): every time, the next open finds exactly one
-// transaction's state, and never loses a commit it reported.
+// process mending its journal killed as well, and every other pair of rounds with a write set
+// that spills): every time, the next open finds exactly one transaction's state, and never
+// loses a commit it reported.
 #include "jet/journal.h"
 #include "journal_test_support.h"
 #include "test_support.h"
@@ -32,7 +33,9 @@ Status commitGeneration(PageTransaction &tx, uint32_t g) {
   return tx.commit();
 }
 
-[[noreturn]] void committerChild(const std::string &path, int reportFd) {
+[[noreturn]] void committerChild(const std::string &path, int reportFd, bool spill = false) {
+  if (spill)
+    setWriteSetMemoryPages(WriteSet::kMinimumPages);
   auto session = WriteSession::open(path);
   if (!session)
     _exit(2);
@@ -79,7 +82,7 @@ TEST(JournalKill, KilledCommitterLeavesBeforeOrAfterState) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       close(fds[0]);
-      committerChild(p.string(), fds[1]);
+      committerChild(p.string(), fds[1], round / 2 % 2 == 1);
     }
     close(fds[1]);
     std::this_thread::sleep_for(std::chrono::microseconds(2000 + rng() % 60000));

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 
 using namespace jet;
@@ -136,6 +137,10 @@ TEST(PageTransaction, CrashAfterEveryWriteRecoversToBeforeOrAfter) {
     for (int64_t k = 0; k <= kTotalWrites; ++k) {
       SCOPED_TRACE("writes before the crash: " + std::to_string(k) +
                    ", torn bytes: " + std::to_string(torn));
+      // Half the crashes with a write set too small for the scenario's pages.
+      std::optional<SpillingWriteSet> spill;
+      if (k % 2 == 1)
+        spill.emplace();
       writeDatabase(p, kPages, 1);
       FaultInjector crash(k, torn);
       Status st;
@@ -600,4 +605,54 @@ TEST(PageTransaction, CrashOverAnAccessFileRestoresItExactly) {
   PageTransaction tx(db->store, db->lock);
   ASSERT_TRUE(scramble(tx).isOk());
   EXPECT_EQ(bytesOf(p).size(), original.size() + 8 * kPage);
+}
+
+// Far more pages than the write set keeps in memory, and savepoints over them: every image
+// comes back from the spill file as it was, and the commit writes exactly the pages kept.
+TEST(PageTransaction, ASpillingWriteSetKeepsEveryImageAndSavepoint) {
+  SpillingWriteSet spill;
+  vasktest::TempDir dir;
+  fs::path p = dir.file("spill.mdb");
+  constexpr uint32_t kMany = 64;
+  writeDatabase(p, kMany, 1);
+  auto db = openForWriting(p.string());
+  ASSERT_TRUE(db.isOk());
+  PageTransaction tx(db->store, db->lock);
+  ASSERT_TRUE(tx.begin().isOk());
+  auto writeAll = [&](uint32_t generation, uint32_t step) {
+    for (uint32_t n = 0; n < tx.pageCount(); n += step)
+      ASSERT_TRUE(tx.write(n, stampedPage(generation, n)).isOk());
+  };
+  auto expectAll = [&](auto generationOf) {
+    std::vector<uint8_t> img(kPage);
+    for (uint32_t n = 0; n < tx.pageCount(); ++n) {
+      ASSERT_TRUE(tx.read(n, img).isOk());
+      EXPECT_EQ(img, stampedPage(generationOf(n), n)) << "page " << n;
+    }
+  };
+  writeAll(2, 1);
+  size_t outer = tx.savepoint();
+  writeAll(3, 1);
+  for (int i = 0; i < 20; ++i) {
+    auto n = tx.append();
+    ASSERT_TRUE(n.isOk());
+    ASSERT_TRUE(tx.write(*n, stampedPage(3, *n)).isOk());
+  }
+  size_t inner = tx.savepoint();
+  writeAll(4, 2);
+  expectAll([](uint32_t n) { return n % 2 ? 3u : 4u; });
+  ASSERT_TRUE(tx.rollbackTo(inner).isOk());
+  expectAll([](uint32_t) { return 3u; });
+  inner = tx.savepoint();
+  writeAll(5, 3);
+  ASSERT_TRUE(tx.release(inner).isOk());
+  ASSERT_TRUE(tx.rollbackTo(outer).isOk());
+  EXPECT_EQ(tx.pageCount(), kMany);
+  expectAll([](uint32_t) { return 2u; });
+  ASSERT_TRUE(tx.write(7, stampedPage(6, 7)).isOk());
+  ASSERT_TRUE(tx.commit().isOk());
+  const std::string after = bytesOf(p);
+  ASSERT_EQ(after.size(), size_t(kMany) * kPage);
+  for (uint32_t n = 0; n < kMany; ++n)
+    EXPECT_EQ(stampOf(after, n), n == 7 ? 6u : 2u) << "page " << n;
 }

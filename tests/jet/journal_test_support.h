@@ -13,6 +13,21 @@ namespace journaltest {
 
 constexpr uint32_t kPage = jet::PageStore::kJet4PageSize;
 
+// While it lives, transactions begun keep only `pages` images in memory and spill the rest.
+class SpillingWriteSet {
+public:
+  explicit SpillingWriteSet(size_t pages = jet::WriteSet::kMinimumPages)
+      : saved_(jet::writeSetMemoryPages()) {
+    jet::setWriteSetMemoryPages(pages);
+  }
+  ~SpillingWriteSet() { jet::setWriteSetMemoryPages(saved_); }
+  SpillingWriteSet(const SpillingWriteSet &) = delete;
+  SpillingWriteSet &operator=(const SpillingWriteSet &) = delete;
+
+private:
+  size_t saved_;
+};
+
 inline std::vector<uint8_t> stampedPage(uint32_t generation, uint32_t page) {
   std::vector<uint8_t> p(kPage);
   uint32_t x = generation * 2654435761u ^ page * 40503u ^ 0x9E3779B9u;

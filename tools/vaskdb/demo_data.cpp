@@ -159,13 +159,35 @@ jet::Status addRelationships(const std::string &path) {
 
 } // namespace
 
+constexpr int year = 2005;
+
+// `n` rows made by `make(generator, i)`, i from 1, made again the same on every pass.
+template <class Make> jet::RowSource generated(uint32_t seed, uint32_t n, Make make) {
+  return [seed, n, make](const jet::RowSink &sink) -> jet::Status {
+    Gen g(seed);
+    for (uint32_t i = 1; i <= n; ++i) {
+      Row row = make(g, i);
+      JET_TRY(sink(row));
+    }
+    return jet::Status::ok();
+  };
+}
+
 jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t seed) {
   Gen g(seed);
-  const int year = 2005;
   jet::DatabaseBuilder b(jet::toDateTime({2005, 1, 3, 8, 30, 0}));
-  auto add = [&](const TableSpec &tableSpec, std::vector<Row> data) {
-    return b.addTable(tableSpec, data);
-  };
+  struct {
+    jet::DatabaseBuilder &b;
+    jet::Status operator()(const TableSpec &t, std::vector<Row> data) {
+      return b.addTable(t, std::move(data));
+    }
+    jet::Status operator()(const TableSpec &t, jet::RowSource data) {
+      return b.addTable(t, std::move(data));
+    }
+  } add{b};
+  // Each scaled table draws from a generator of its own, so its rows can be made again.
+  uint32_t streams = 0;
+  auto nextSeed = [&] { return seed + 7919u * ++streams; };
   auto share = [&](uint32_t percent) { return std::max<uint32_t>(1, rows * percent / 100); };
 
   // Voci: the fiscal year.
@@ -180,8 +202,7 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
   // Master tables.
   const uint32_t clienti = std::max<uint32_t>(20, rows / 40);
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= clienti; ++i) {
+    auto data = generated(nextSeed(), clienti, [](Gen &g, uint32_t i) -> Row {
       std::string nome = std::string(g.pick(kCognomi)) + " " + g.pick(kNomi);
       if (g.chance(20))
         nome = std::string("Autotrasporti ") + g.pick(kCognomi) + " S.r.l.";
@@ -189,15 +210,21 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
       char codice[16], piva[16];
       std::snprintf(codice, sizeof codice, "C%05u", i);
       std::snprintf(piva, sizeof piva, "%011u", 10000000u + i * 7919u);
-      data.push_back(
-          {Value(), Value(codice), Value(g.blanks(nome)),
-           g.chance(10)
-               ? Value()
-               : Value(std::string(g.pick(kVie)) + " " + std::to_string(g.between(1, 200))),
-           Value(kCitta[city]), Value(std::to_string(47000 + city * 11).substr(0, 5)),
-           Value(kProv[city]), g.chance(30) ? Value() : Value(piva),
-           money(g.between(0, 50) * 100.0), Value(g.chance(90)), g.date(year - 1), g.note()});
-    }
+      return {Value(),
+              Value(codice),
+              Value(g.blanks(nome)),
+              g.chance(10)
+                  ? Value()
+                  : Value(std::string(g.pick(kVie)) + " " + std::to_string(g.between(1, 200))),
+              Value(kCitta[city]),
+              Value(std::to_string(47000 + city * 11).substr(0, 5)),
+              Value(kProv[city]),
+              g.chance(30) ? Value() : Value(piva),
+              money(g.between(0, 50) * 100.0),
+              Value(g.chance(90)),
+              g.date(year - 1),
+              g.note()};
+    });
     JET_TRY(add({"CLIENTI",
                  {counter(), c("Codice", ColumnType::Text, 10),
                   c("RagioneSociale", ColumnType::Text, 50), c("Indirizzo", ColumnType::Text, 60),
@@ -306,21 +333,25 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
   // Transaction tables.
   const uint32_t buoni = rows;
   {
-    std::vector<Row> data;
-    data.reserve(buoni);
-    for (uint32_t i = 1; i <= buoni; ++i) {
+    auto data = generated(nextSeed(), buoni, [clienti](Gen &g, uint32_t i) -> Row {
       float litri = static_cast<float>(g.between(50, 8000)) / 100.0f;
       double prezzo = 1.1 + g.between(0, 40) / 100.0;
       char targa[16];
       std::snprintf(targa, sizeof targa, "%c%c%03d%c%c", 'A' + g.between(0, 25),
                     'A' + g.between(0, 25), g.between(0, 999), 'A' + g.between(0, 25),
                     'A' + g.between(0, 25));
-      data.push_back({Value(), Value(int32_t(i)), g.date(year),
-                      Value(int32_t(g.between(1, static_cast<int>(clienti)))),
-                      g.chance(5) ? Value() : Value(targa), Value(g.pick(kCarburanti)),
-                      Value(litri), Value(prezzo), money(std::round(litri * prezzo * 100) / 100),
-                      Value(g.chance(40)), g.chance(97) ? Value() : g.note()});
-    }
+      return {Value(),
+              Value(int32_t(i)),
+              g.date(year),
+              Value(int32_t(g.between(1, static_cast<int>(clienti)))),
+              g.chance(5) ? Value() : Value(targa),
+              Value(g.pick(kCarburanti)),
+              Value(litri),
+              Value(prezzo),
+              money(std::round(litri * prezzo * 100) / 100),
+              Value(g.chance(40)),
+              g.chance(97) ? Value() : g.note()};
+    });
     JET_TRY(add({"BUONI",
                  {counter(), c("Numero", ColumnType::Long), c("Data", ColumnType::DateTime),
                   c("IDCliente", ColumnType::Long), c("Targa", ColumnType::Text, 10),
@@ -332,12 +363,11 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                 std::move(data)));
   }
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= share(20); ++i)
-      data.push_back(
-          {Value(), g.date(year), Value(int32_t(g.between(1, int(buoni)))),
-           Value(g.chance(50) ? "Storno per errore di battitura" : "Annullato dall'operatore"),
-           Value(-g.money(5, 120))});
+    auto data = generated(nextSeed(), share(20), [buoni](Gen &g, uint32_t) -> Row {
+      return {Value(), g.date(year), Value(int32_t(g.between(1, int(buoni)))),
+              Value(g.chance(50) ? "Storno per errore di battitura" : "Annullato dall'operatore"),
+              Value(-g.money(5, 120))};
+    });
     JET_TRY(add({"BUONISTO",
                  {counter(), c("Data", ColumnType::DateTime), c("IDBuono", ColumnType::Long),
                   c("Operazione", ColumnType::Text, 60), c("Importo", ColumnType::Double)},
@@ -346,14 +376,18 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
   }
   const uint32_t fatture = share(10);
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= fatture; ++i) {
+    auto data = generated(nextSeed(), fatture, [clienti](Gen &g, uint32_t i) -> Row {
       double imp = g.money(50, 5000);
-      data.push_back({Value(), Value(int32_t(i)), g.date(year),
-                      Value(int32_t(g.between(1, int(clienti)))), Value(imp),
-                      Value(std::round(imp * 20) / 100), Value(std::round(imp * 120) / 100),
-                      Value(g.chance(70)), g.note()});
-    }
+      return {Value(),
+              Value(int32_t(i)),
+              g.date(year),
+              Value(int32_t(g.between(1, int(clienti)))),
+              Value(imp),
+              Value(std::round(imp * 20) / 100),
+              Value(std::round(imp * 120) / 100),
+              Value(g.chance(70)),
+              g.note()};
+    });
     JET_TRY(add({"FATTURE",
                  {counter(), c("Numero", ColumnType::Long), c("Data", ColumnType::DateTime),
                   c("IDCliente", ColumnType::Long), c("Imponibile", ColumnType::Double),
@@ -363,10 +397,10 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                 std::move(data)));
   }
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= share(30); ++i)
-      data.push_back({Value(), g.date(year), Value(int32_t(g.between(1, int(fatture)))),
-                      Value(g.money(5, 300))});
+    auto data = generated(nextSeed(), share(30), [fatture](Gen &g, uint32_t) -> Row {
+      return {Value(), g.date(year), Value(int32_t(g.between(1, int(fatture)))),
+              Value(g.money(5, 300))};
+    });
     JET_TRY(add({"BUONIFATTURA",
                  {counter(), c("Data", ColumnType::DateTime), c("IDFattura", ColumnType::Long),
                   c("Importo", ColumnType::Double)},
@@ -374,11 +408,10 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                 std::move(data)));
   }
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= share(15); ++i)
-      data.push_back({Value(), g.date(year), Value(int32_t(g.between(1, int(fatture)))),
-                      Value(g.chance(50) ? "Prima rata" : "Saldo all'incasso"),
-                      Value(g.money(50, 3000))});
+    auto data = generated(nextSeed(), share(15), [fatture](Gen &g, uint32_t) -> Row {
+      return {Value(), g.date(year), Value(int32_t(g.between(1, int(fatture)))),
+              Value(g.chance(50) ? "Prima rata" : "Saldo all'incasso"), Value(g.money(50, 3000))};
+    });
     JET_TRY(add({"SCADENZE",
                  {counter(), c("Data", ColumnType::DateTime), c("IDFattura", ColumnType::Long),
                   c("Descrizione", ColumnType::Text, 60), c("Importo", ColumnType::Double)},
@@ -386,31 +419,31 @@ jet::Status buildDemoDatabase(const std::string &path, uint32_t rows, uint32_t s
                 std::move(data)));
   }
   auto fill = [&](const TableSpec &tableSpec, uint32_t n, auto third) -> jet::Status {
-    std::vector<Row> data;
-    data.reserve(n);
-    for (uint32_t i = 1; i <= n; ++i)
-      data.push_back({Value(), g.date(year), third(i), Value(g.money(-500, 2500))});
-    return add(tableSpec, std::move(data));
+    return b.addTable(tableSpec, generated(nextSeed(), n, [third](Gen &g, uint32_t i) -> Row {
+                        Value v = third(g, i);
+                        return {Value(), g.date(year), std::move(v), Value(g.money(-500, 2500))};
+                      }));
   };
-  auto text = [&](const char *const *list, size_t count) {
-    return [&g, list, count](uint32_t i) {
+  auto text = [](const char *const *list, size_t count) {
+    return [list, count](Gen &g, uint32_t i) {
       std::string s = list[g.between(0, int(count) - 1)];
       if (i % 17 == 0)
         s += " (rif. n. " + std::to_string(i) + ")";
       return Value(s);
     };
   };
-  auto id = [&](int hi) { return [&g, hi](uint32_t) { return Value(int32_t(g.between(1, hi))); }; };
-  auto num = [](uint32_t i) { return Value(int32_t(i)); };
+  auto id = [](int hi) {
+    return [hi](Gen &g, uint32_t) { return Value(int32_t(g.between(1, hi))); };
+  };
+  auto num = [](Gen &, uint32_t i) { return Value(int32_t(i)); };
   ColumnType L = ColumnType::Long;
   JET_TRY(
       fill(simple("FATTUREACQ", c("IDFornitore", L), "IDFornitore"), share(5), id(int(fornitori))));
   {
-    std::vector<Row> data;
-    for (uint32_t i = 1; i <= share(10); ++i)
-      data.push_back({Value(), g.date(year), Value(int32_t(i)),
-                      Value(std::string(g.pick(kCognomi)) + " " + g.pick(kNomi)),
-                      Value(g.money(5, 400))});
+    auto data = generated(nextSeed(), share(10), [](Gen &g, uint32_t i) -> Row {
+      return {Value(), g.date(year), Value(int32_t(i)),
+              Value(std::string(g.pick(kCognomi)) + " " + g.pick(kNomi)), Value(g.money(5, 400))};
+    });
     JET_TRY(add({"RICEVUTEFATTURE",
                  {counter(), c("Data", ColumnType::DateTime), c("Numero", L),
                   c("Cliente", ColumnType::Text, 60), c("Importo", ColumnType::Double)},
