@@ -122,9 +122,7 @@ void frmMain::installaTabelle() {
   c.shEditG = frEditG->Bordo;
   c.etEditG = frEditG->Titolo;
   c.txEditG = txEditG;
-  c.GrigliaVuota = &GrigliaVuota;
-  c.TabellaVuota = &TabellaVuota;
-  c.CondizioneFiltro = &CondizioneFiltro;
+  c.Stato = &Stato;
   c.AbilitaManutenzione = [this](bool si) { AbilitaManutenzione(si); };
   c.TastoGiu = [this](int &codice, int maiuscole) { grTabelle_TastoGiu(codice, maiuscole); };
   Tabelle = std::make_unique<tabelle::GestioneTabelle>(std::move(c),
@@ -171,8 +169,7 @@ void frmMain::installaBulk() {
       Comandi.CaricaGriglia(tabella, condizione);
   };
   a.AbilitaComandi = [this](bool si) { AbilitaComandi(si); };
-  a.GrigliaVuota = &GrigliaVuota;
-  a.TabellaVuota = &TabellaVuota;
+  a.Stato = &Stato;
   Bulk = std::make_unique<bulk::DialoghiBulk>(frCancella, frCancella->Bordo, frCancella->Titolo,
                                               frModifica, frModifica->Bordo, frModifica->Titolo,
                                               std::move(a));
@@ -321,7 +318,9 @@ void frmMain::creaControlli() {
   collega(btnUscita, &ComandiMain::Uscita);
   connect(btnFine, &QPushButton::clicked, this, [this] { btnFine_Click(); });
   connect(btn_info, &QPushButton::clicked, this, [this] { btn_info_Click(); });
-  connect(List1, &QListWidget::itemClicked, this, [this] { esegui(Comandi.List1_Click); });
+  // As on the platform the program was designed for, the list's Click follows the selection,
+  // moved by the mouse or by the keyboard.
+  connect(List1, &QListWidget::currentRowChanged, this, [this] { esegui(Comandi.List1_Click); });
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { esegui(Comandi.ApriTabella); });
 }
 
@@ -389,7 +388,7 @@ void frmMain::Form_Activate() {
   }
   if (Comandi.RiempiOperatori)
     Comandi.RiempiOperatori();
-  TabellaVuota = false;
+  Stato.TabellaVuota = false;
 
   QString cartella = CartellaProgramma().trimmed();
   if (!cartella.endsWith(u'/'))
@@ -438,6 +437,10 @@ void frmMain::AbilitaComandi(bool abilitato) {
   Frame_main->setEnabled(abilitato);
   btn_info->setEnabled(abilitato);
   btnFine->setEnabled(abilitato);
+  // The list and "&Database" too, or a click there would change the table behind the dialog;
+  // "&Database" comes back only where no working copy is open.
+  List1->setEnabled(abilitato);
+  btnDatabase->setEnabled(abilitato && !Stato.CopiaAperta());
 }
 
 void frmMain::AbilitaManutenzione(bool abilitato) {
@@ -487,10 +490,12 @@ void frmMain::grTabelle_TastoGiu(int &KeyCode, int Shift) {
     esegui(Comandi.Salva);
     break;
   case vbKeyEscape:
-    esegui(Comandi.Uscita);
+    // Inside a cell edit Esc cancels that edit only: the grid's editor takes it.
+    if (!(Griglia && Griglia->EditInCorso()))
+      esegui(Comandi.Uscita);
     break;
   case vbKeyReturn:
-    if (GrigliaVuota) {
+    if (Stato.GrigliaVuota) {
       KeyCode = 0;
     } else if (Shift == vbCtrlMask) {
       KeyCode = 0;

@@ -34,7 +34,7 @@ public:
     }
     return conn_;
   }
-  QString TabellaCorrente() const override { return ::TabellaCorrente; }
+  QString TabellaCorrente() const override { return f_.Stato.TabellaCorrente; }
   QString FileDatabase() const override { return PercorsoDb + NomeDb; }
   QWidget *Frame_main() const override { return f_.Frame_main; }
   void AbilitaManutenzione(bool abilitato) override { f_.AbilitaManutenzione(abilitato); }

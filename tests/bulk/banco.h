@@ -64,8 +64,9 @@ protected:
   QWidget *frameMain_ = nullptr;
   grid::GrigliaDati *griglia_ = nullptr;
   bool comandi_ = true;
-  bool grigliaVuota_ = false;
-  bool tabellaVuota_ = false;
+  StatoFinestra stato_{.GrigliaVuota = false};
+  bool &grigliaVuota_ = stato_.GrigliaVuota;
+  bool &tabellaVuota_ = stato_.TabellaVuota;
   int ricariche_ = 0;
   bulk::ControlliCondizione cc_;
   bulk::ControlliModifica cm_;

@@ -82,8 +82,8 @@ protected:
     originale = vasktest::readFile(file);
     PercorsoDb = QString::fromStdString(dir.path().string()) + u'/';
     NomeDb = QStringLiteral("zelbo.mdb");
-    TabellaCorrente = QStringLiteral("BUONI");
     f = std::make_unique<frmMain>();
+    f->Stato.TabellaCorrente = QStringLiteral("BUONI");
     f->AbilitaManutenzione(true);
     p = PannelloAzzeraDi(*f);
     ASSERT_NE(p, nullptr);

@@ -93,7 +93,6 @@ struct Finestra : ::testing::Test {
     frmMain::ImpostaCartellaProgramma(QString::fromStdString(dir.path().string()));
     PercorsoDb.clear();
     NomeDb.clear();
-    TabellaCorrente.clear();
     w = std::make_unique<frmMain>();
     w->Termina = [] {};
     w->show();
@@ -214,9 +213,10 @@ TEST_F(Finestra, RefusedFilesLeaveThePreviousDatabaseInPlace) {
 
 TEST_F(Finestra, ClickShowsPaddedNameAndRowCount) {
   apriDb();
-  EXPECT_FALSE(w->btnVediStruttura->isEnabled());
+  // The focus and the space key given to the list after opening choose its first table.
+  EXPECT_EQ(w->Stato.TabellaCorrente, w->List1->item(0)->text());
   scegli("Listino Prezzi");
-  EXPECT_EQ(TabellaCorrente, QStringLiteral("Listino Prezzi"));
+  EXPECT_EQ(w->Stato.TabellaCorrente, QStringLiteral("Listino Prezzi"));
   EXPECT_EQ(stato(3), QStringLiteral("Listino Prezzi       - Records: 25"));
   EXPECT_TRUE(w->btnVediStruttura->isEnabled());
   EXPECT_TRUE(w->btnAzzera->isEnabled());
@@ -242,7 +242,7 @@ TEST_F(Finestra, CommandsWithoutADatabaseSayItAndDoNothingElse) {
   w->btnFiltro->click();
   ASSERT_EQ(box.Mostrati().size(), 1u);
   EXPECT_TRUE(box.Mostrati()[0].testo.contains("Nessuna riga selezionata"));
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
 }
 
 // A working copy left behind by an abnormal end: listed, and shown by the grid loader with its
@@ -262,7 +262,7 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
   apriDb();
   ASSERT_EQ(w->List1->findItems("TemporaneaVask", Qt::MatchExactly).size(), 1);
   scegli("CLIENTI");
-  t->HaCampoID = true;
+  w->Stato.HaCampoID = true;
   t->CaricaGriglia("CISTERNERICONC", QString());
   EXPECT_EQ(g->Titolo(), QStringLiteral("Tabella: CISTERNERICONC - Ordine su ID"));
   EXPECT_EQ(g->Colonne()[3].intestazione, QStringLiteral("Importo\r\n(3)"));
@@ -278,12 +278,12 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
     giraEventi();
   };
   filtra("Data");
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where [Data] = #2023-01-25#"));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where [Data] = #2023-01-25#"));
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   EXPECT_GE(righe(), 1);
   EXPECT_EQ(g->ColonnaCorrente(), 1);
   filtra("Importo");
-  EXPECT_EQ(w->CondizioneFiltro,
+  EXPECT_EQ(w->Stato.CondizioneFiltro,
             QStringLiteral("Where [Data] = #2023-01-25# AND [Importo] = 1758.79"));
   EXPECT_EQ(righe(), 1);
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1 (filtrati)"));
@@ -296,13 +296,13 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
   int f2 = 113;
   w->grTabelle_TastoGiu(f2, 2);
   giraEventi();
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
   EXPECT_EQ(righe(), tutte);
   EXPECT_EQ(g->ColonnaCorrente(), 3);
   EXPECT_FALSE(stato(3).contains("filtrati"));
   // Shift+F2 does nothing.
   w->grTabelle_TastoGiu(f2, 1);
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
 }
 
 // ------------------------------------------------------------------ the working copy
@@ -318,18 +318,18 @@ TEST_F(Finestra, OpenShowsCaptionHeadingsCounterAndStates) {
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1.234"));
   EXPECT_EQ(stato(2), QString());
   EXPECT_EQ(righe(), 1234);
-  EXPECT_TRUE(t->HaCampoID);
+  EXPECT_TRUE(w->Stato.HaCampoID);
   EXPECT_FALSE(w->btnDatabase->isEnabled());
   EXPECT_TRUE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnNuovo->isEnabled());
   EXPECT_FALSE(w->btnVediStruttura->isEnabled());
-  EXPECT_FALSE(w->GrigliaVuota);
+  EXPECT_FALSE(w->Stato.GrigliaVuota);
   // Ordered on ID: the first row is ID 1.
   EXPECT_EQ(*g->RecordsetGriglia()->value("ID"), jet::Value(int32_t(1)));
 
   // A field "Id" is not "ID": ordered on the first field.
   apri("Anagrafica");
-  EXPECT_FALSE(t->HaCampoID);
+  EXPECT_FALSE(w->Stato.HaCampoID);
   EXPECT_EQ(g->Titolo(), QStringLiteral("Tabella: ANAGRAFICA - Ordine su Cognome"));
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 10"));
 }
@@ -384,7 +384,7 @@ TEST_F(Finestra, EmptyTableAsksAndBothAnswersDoWhatTheySay) {
             QStringLiteral("Tabella Vuota ! \r\nAggiungere un record vuoto ?"));
   EXPECT_EQ(box.Mostrati()[0].titolo, QStringLiteral("TABELLA  VUOTA"));
   EXPECT_EQ(box.Mostrati()[0].stile, vbYesNo + vbCritical + vbDefaultButton2);
-  EXPECT_TRUE(w->GrigliaVuota);
+  EXPECT_TRUE(w->Stato.GrigliaVuota);
   EXPECT_FALSE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnDatabase->isEnabled());
 
@@ -393,7 +393,7 @@ TEST_F(Finestra, EmptyTableAsksAndBothAnswersDoWhatTheySay) {
   apri("Vuota");
   EXPECT_EQ(box.Mostrati().size(), 1u);
   EXPECT_EQ(righe(), 1);
-  EXPECT_FALSE(w->GrigliaVuota);
+  EXPECT_FALSE(w->Stato.GrigliaVuota);
   EXPECT_TRUE(w->btnSalva->isEnabled());
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1"));
 }
@@ -411,19 +411,19 @@ TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
     giraEventi();
   };
   filtra("Indirizzo");
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where [Indirizzo] = 'Via Dell''Orto, 124'"));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where [Indirizzo] = 'Via Dell''Orto, 124'"));
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   const long conIndirizzo = righe();
   EXPECT_GE(conIndirizzo, 1);
   EXPECT_EQ(g->ColonnaCorrente(), g->RecordsetGriglia()->fieldIndex("Indirizzo"));
   EXPECT_TRUE(stato(3).endsWith(" (filtrati)"));
   filtra("Note");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [Note] IS NULL"));
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Note] IS NULL"));
   filtra("DataInserimento");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [DataInserimento] = #2015-11-08#"));
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [DataInserimento] = #2015-11-08#"));
   filtra("Fido");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [Fido] = 1261.2800"))
-      << w->CondizioneFiltro.toStdString();
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Fido] = 1261.2800"))
+      << w->Stato.CondizioneFiltro.toStdString();
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   EXPECT_EQ(righe(), 1);
   EXPECT_EQ(*g->RecordsetGriglia()->value("ID"), jet::Value(int32_t(1)));
@@ -434,7 +434,7 @@ TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
   int f2 = 113;
   w->grTabelle_TastoGiu(f2, 2);
   giraEventi();
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
   EXPECT_EQ(righe(), 150);
   EXPECT_EQ(g->ColonnaCorrente(), 3);
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 150"));
