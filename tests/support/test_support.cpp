@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <array>
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -74,6 +75,21 @@ std::string readFile(const fs::path &path) {
 
 fs::path binaryDir() {
   return fs::path(VASK_BINARY_DIR);
+}
+
+std::string mdbExport(const fs::path &db, const std::string &table) {
+  std::string out;
+  EXPECT_EQ(runCommand("mdb-export '" + db.string() + "' '" + table + "'", &out), 0)
+      << "mdb-export refused " << table;
+  return out;
+}
+
+void expectCheckClean(const fs::path &db) {
+  std::string out;
+  EXPECT_EQ(runCommand((binaryDir() / "vaskdb").string() + " check '" + db.string() + "' 2>&1",
+                       &out),
+            0)
+      << out;
 }
 
 } // namespace vasktest

@@ -42,4 +42,9 @@ std::string readFile(const std::filesystem::path &path);
 // The build folder's tool binaries.
 std::filesystem::path binaryDir();
 
+// A table as the independent reader (mdbtools) exports it, as CSV text; a refusal fails the test.
+std::string mdbExport(const std::filesystem::path &db, const std::string &table);
+// Fails the test unless `vaskdb check` finds the file consistent.
+void expectCheckClean(const std::filesystem::path &db);
+
 } // namespace vasktest
