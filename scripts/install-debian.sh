@@ -11,4 +11,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
   mdbtools poppler-utils fonts-liberation fontconfig \
-  xvfb xauth >/dev/null
+  xvfb xauth xdotool imagemagick >/dev/null

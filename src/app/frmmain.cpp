@@ -294,10 +294,10 @@ void frmMain::creaControlli() {
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
     p->setTextFormat(Qt::PlainText);
-    fila->addWidget(p);
+    // The last panel ends where the bar ends, whatever the gaps between the panels take.
+    fila->addWidget(p, i == 2 ? 1 : 0);
     Pannelli << p;
   }
-  fila->addStretch(1);
   ImpostaBarraStato(this, Pannelli);
 
   auto collega = [this](QPushButton *b, std::function<void()> ComandiMain::*comando) {
@@ -331,8 +331,9 @@ void frmMain::esegui(const std::function<void()> &comando) {
 
 void frmMain::Form_Load() {
   // GestoreDb has been created by the constructor.
-  resize(TwipsInPixelX(kLarghezzaForm) - kCorniceLarghezzaPx,
-         TwipsInPixelY(kAltezzaForm) - kCorniceAltezzaPx);
+  // The controls are placed in twips for this one size: the window keeps it.
+  setFixedSize(TwipsInPixelX(kLarghezzaForm) - kCorniceLarghezzaPx,
+               TwipsInPixelY(kAltezzaForm) - kCorniceAltezzaPx);
   setWindowTitle(
       QStringLiteral("Vask di Manutenzione del Database  (Ver. %1)").arg(VersioneProgramma()));
   btnVuota->setText(QStringLiteral("Tutti (Ctrl+F2)"));
@@ -370,8 +371,9 @@ void frmMain::Form_Load() {
 
 void frmMain::impostaLarghezzePannelli() {
   const double w = LarghezzaTwips();
-  const double quote[3] = {0.17, 0.33, 0.5};
-  for (int i = 0; i < Pannelli.size(); ++i)
+  // The third panel, half the width, takes what the first two leave.
+  const double quote[2] = {0.17, 0.33};
+  for (int i = 0; i < 2 && i < Pannelli.size(); ++i)
     Pannelli[i]->setFixedWidth(TwipsInPixelX(w * quote[i]));
 }
 
