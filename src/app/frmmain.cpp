@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
@@ -41,6 +42,8 @@ constexpr double kAltezzaForm = 7725;
 constexpr double kLarghezzaForm = 10590;
 // Top of the command frame in the window.
 constexpr double kTopFrameMain = 315;
+// What an item of a list takes beside its text, in pixels.
+constexpr int kMarginiVoce = 8;
 
 QString &cartellaDiProva() {
   static QString c;
@@ -201,6 +204,7 @@ void frmMain::creaControlli() {
   List1 = new QListWidget(centro);
   List1->setObjectName(QStringLiteral("List1"));
   ImpostaGeometria(List1, 45, 510, 1800, 5325);
+  List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   btnTabella = bottone(centro, "btnTabella", QStringLiteral("Apri &Tabella"));
   ImpostaGeometria(btnTabella, 60, 5910, 1785, 345);
   btnTabella->setEnabled(false);
@@ -272,6 +276,10 @@ void frmMain::creaControlli() {
   List1->raise();
   btnTabella->raise();
   List1->installEventFilter(this);
+  // Names longer than the designed width are narrowed, never cut.
+  auto *modello = List1->model();
+  connect(modello, &QAbstractItemModel::rowsInserted, this, [this] { adattaElenco(); });
+  connect(modello, &QAbstractItemModel::modelReset, this, [this] { adattaElenco(); });
 
   frCancella = new Riquadro(QStringLiteral("frCancella"), centro);
   frModifica = new Riquadro(QStringLiteral("frModifica"), centro);
@@ -375,6 +383,21 @@ void frmMain::impostaLarghezzePannelli() {
   const double quote[2] = {0.17, 0.33};
   for (int i = 0; i < 2 && i < Pannelli.size(); ++i)
     Pannelli[i]->setFixedWidth(TwipsInPixelX(w * quote[i]));
+}
+
+void frmMain::adattaElenco() {
+  QFont f = List1->font();
+  f.setStretch(QFont::Unstretched);
+  const QFontMetrics fm(f);
+  int piuLungo = 0;
+  for (int i = 0; i < List1->count(); ++i)
+    piuLungo = std::max(piuLungo, fm.horizontalAdvance(List1->item(i)->text()));
+  // The viewport's width less the item's own margins and the vertical scroll bar the list has.
+  const int spazio = List1->width() - 2 * List1->frameWidth() -
+                     List1->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - kMarginiVoce;
+  if (piuLungo > spazio && spazio > 0)
+    f.setStretch(std::max(60, 100 * spazio / piuLungo));
+  List1->setFont(f);
 }
 
 double frmMain::LarghezzaTwips() const {

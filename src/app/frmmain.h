@@ -140,6 +140,7 @@ private:
   void installaTabelle();
   void esegui(const std::function<void()> &comando);
   void impostaLarghezzePannelli();
+  void adattaElenco();
 
   bool terminato_ = false;
 };

@@ -21,8 +21,8 @@ public:
     if (f_.Comandi.ConnessioneDb)
       if (auto shared = f_.Comandi.ConnessioneDb(); shared && shared->isOpen())
         return shared;
-    // Otherwise the connection of the open database: the same file as PercorsoDb + NomeDb, kept until
-    // another database is opened.
+    // Otherwise the connection of the open database: the same file as PercorsoDb + NomeDb, kept
+    // until another database is opened.
     const QString file = FileDatabase();
     if (!conn_ || !conn_->isOpen() || file_ != file) {
       conn_.reset();

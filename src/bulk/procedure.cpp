@@ -437,8 +437,8 @@ void ProceduraCancellazione::AmbitoInvio() {
   if (scelta == kTutti) {
     const QString testo = QStringLiteral("Attenzione ! ") + kCrLf +
                           QStringLiteral("Con questa operazione tutti i record della tabella  ") +
-                          Tabella().toUpper() + QStringLiteral("  saranno cancellati.") +
-                          kCrLf + QStringLiteral("Proseguire ugualmente ?");
+                          Tabella().toUpper() + QStringLiteral("  saranno cancellati.") + kCrLf +
+                          QStringLiteral("Proseguire ugualmente ?");
     if (MsgBox(testo, vbYesNo + vbExclamation + vbDefaultButton2,
                QStringLiteral("Azzeramento tabella")) == vbYes) {
       EseguiCancellazione(QString());

@@ -218,9 +218,8 @@ jet::Status GrigliaDati::IntestaColonna(const QString &testo, const std::string 
 
 QString GrigliaDati::TestoCella() const {
   if (EditInCorso() && delegato_->editorAperto())
-    return DelegatoGriglia::testoEditor(
-        delegato_->editorAperto(),
-        vista_->currentIndex().data(Qt::EditRole).toString());
+    return DelegatoGriglia::testoEditor(delegato_->editorAperto(),
+                                        vista_->currentIndex().data(Qt::EditRole).toString());
   if (!rs_ || riga_ < 0 || colonna_ >= rs_->fieldCount())
     return {};
   if (riga_ < rs_->RecordCount())

@@ -81,11 +81,11 @@ struct EsitoAzzera {
     int64_t righe; // rows it held before the reset
   };
   std::vector<Svuotata> svuotate;
-  QStringList saltate;     // tables of ticked groups the database lacks
-  std::optional<int> anno; // fiscal year written
+  QStringList saltate;         // tables of ticked groups the database lacks
+  std::optional<int> anno;     // fiscal year written
   bool vociSenzaRighe = false; // the year was asked for, but Voci has no row to hold it
-  QString copia;           // full name of the safety copy; empty where nothing was to change
-  QStringList istruzioni;  // the statements run, in order
+  QString copia;               // full name of the safety copy; empty where nothing was to change
+  QStringList istruzioni;      // the statements run, in order
 };
 
 // The year as the reset accepts it: a whole number from 1900 to 9999, blanks around allowed.

@@ -1,7 +1,7 @@
 #include "print/comando_stampa.h"
 
-#include "print/formstampa.h"
 #include "app/comune/errori.h"
+#include "print/formstampa.h"
 #include "print/rapporto.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
+#include "app/comune/messaggi.h"
 #include "fonte_prova.h"
 #include "print/comando_stampa.h"
 #include "print/formstampa.h"
-#include "app/comune/messaggi.h"
 #include "print/rapporto.h"
 #include "print/stampante.h"
 #include "test_support.h"

@@ -1,10 +1,10 @@
 #include "test_support.h"
 
 #include <array>
-#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sstream>
 #include <sys/wait.h>
@@ -86,9 +86,8 @@ std::string mdbExport(const fs::path &db, const std::string &table) {
 
 void expectCheckClean(const fs::path &db) {
   std::string out;
-  EXPECT_EQ(runCommand((binaryDir() / "vaskdb").string() + " check '" + db.string() + "' 2>&1",
-                       &out),
-            0)
+  EXPECT_EQ(
+      runCommand((binaryDir() / "vaskdb").string() + " check '" + db.string() + "' 2>&1", &out), 0)
       << out;
 }
 

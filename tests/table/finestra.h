@@ -131,5 +131,4 @@ struct Finestra : ::testing::Test {
   long righe() { return g->RecordsetGriglia() ? g->RecordsetGriglia()->RecordCount() : -1; }
 };
 
-
 } // namespace vasktest

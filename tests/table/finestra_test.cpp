@@ -1,12 +1,11 @@
 // The main window driven on copies of the suite's database: choosing the database and the table,
 // the working copy with its save and discard, grid editing, the filter. Every message box and
 // file dialog is answered by the test.
-#include "finestra.h"
-
 #include "app/comune/errori.h"
 #include "data/connection.h"
 #include "data/man_db.h"
 #include "data/shared_database.h"
+#include "finestra.h"
 #include "table/banca_dati.h"
 
 #include <QLabel>

@@ -1,10 +1,9 @@
 // The operator's road through the real window, with the mouse and the keyboard only: the table
 // list, the grid, the edit windows, a bulk dialog and the save. After every save the file is read
 // back by the independent reader and checked with vaskdb.
-#include "finestra.h"
-
 #include "app/comune/stato_finestra.h"
 #include "bulk/dialoghi_bulk.h"
+#include "finestra.h"
 #include "table/banca_dati.h"
 
 #include <QCursor>
@@ -151,8 +150,8 @@ TEST_F(Finestra, AHeadingClickOrdersTextAsTheEngineDoes) {
   clicca(w->btnTabella);
   const int descr = campo("Descrizione");
   QHeaderView *h = g->vista()->horizontalHeader();
-  clicca(h->viewport(), QPoint(h->sectionViewportPosition(descr) + h->sectionSize(descr) / 2,
-                               h->height() / 2));
+  clicca(h->viewport(),
+         QPoint(h->sectionViewportPosition(descr) + h->sectionSize(descr) / 2, h->height() / 2));
   auto rs = g->RecordsetGriglia();
   QStringList griglia;
   for (long i = 0; i < rs->RecordCount(); ++i)
@@ -230,7 +229,8 @@ TEST_F(Finestra, TheWaitTextsAreSeenWhileTheWorkRuns) {
   cliccaCella(0, 1);
   premi(Qt::Key_F10);
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
-  EXPECT_TRUE(p.testi.contains(QStringLiteral("Attendere, apertura di BUONI in corso... [occupato]")))
+  EXPECT_TRUE(
+      p.testi.contains(QStringLiteral("Attendere, apertura di BUONI in corso... [occupato]")))
       << p.testi.join("|").toStdString();
   EXPECT_TRUE(
       p.testi.contains(QStringLiteral("Attendere, registrazione di BUONI in corso... [occupato]")))
@@ -260,4 +260,19 @@ TEST_F(Finestra, AfterARefusedValueTheFocusIsBackInTheGrid) {
   QWidget *f = w->focusWidget();
   ASSERT_NE(f, nullptr);
   EXPECT_TRUE(f == g->vista() || g->vista()->isAncestorOf(f)) << f->metaObject()->className();
+}
+
+TEST_F(Finestra, AtItsOneSizeTheWindowCutsNoTextAndBoxesComeOverIt) {
+  apriDb();
+  EXPECT_EQ(w->minimumSize(), w->maximumSize());
+  const QFontMetrics fm(w->List1->font());
+  for (int i = 0; i < w->List1->count(); ++i) {
+    const QString nome = w->List1->item(i)->text();
+    EXPECT_LE(fm.horizontalAdvance(nome) + 6, w->List1->viewport()->width()) << nome.toStdString();
+  }
+  QLabel *ultimo = w->Pannelli[2];
+  EXPECT_LE(ultimo->mapTo(w.get(), QPoint(ultimo->width(), 0)).x(), w->width());
+  // Between windows (a dialog just closed) a box still belongs over the main window.
+  QApplication::setActiveWindow(nullptr);
+  EXPECT_EQ(GenitoreDialoghi(), w.get());
 }
