@@ -173,7 +173,7 @@ int main(int argc, char **argv) {
   const double copia = ms(c0, Clock::now());
   banca.Esegui("DROP table CopiaBench");
   auto k0 = Clock::now();
-  w->Comandi.CaricaGriglia(TabellaCorrente, QString());
+  w->Comandi.CaricaGriglia(w->Stato.TabellaCopia, QString());
   g->grab();
   const double carica = ms(k0, Clock::now());
 

@@ -12,4 +12,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   clang libclang-rt-14-dev \
   mdbtools poppler-utils fonts-liberation fontconfig \
   desktop-file-utils dpkg-dev sqlite3 python3 man-db \
-  xvfb xauth >/dev/null
+  xvfb xauth xdotool imagemagick >/dev/null

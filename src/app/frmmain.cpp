@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
@@ -42,6 +43,8 @@ constexpr double kAltezzaForm = 7725;
 constexpr double kLarghezzaForm = 10590;
 // Top of the command frame in the window.
 constexpr double kTopFrameMain = 315;
+// What an item of a list takes beside its text, in pixels.
+constexpr int kMarginiVoce = 8;
 
 QString &cartellaDiProva() {
   static QString c;
@@ -123,9 +126,7 @@ void frmMain::installaTabelle() {
   c.shEditG = frEditG->Bordo;
   c.etEditG = frEditG->Titolo;
   c.txEditG = txEditG;
-  c.GrigliaVuota = &GrigliaVuota;
-  c.TabellaVuota = &TabellaVuota;
-  c.CondizioneFiltro = &CondizioneFiltro;
+  c.Stato = &Stato;
   c.AbilitaManutenzione = [this](bool si) { AbilitaManutenzione(si); };
   c.TastoGiu = [this](int &codice, int maiuscole) { grTabelle_TastoGiu(codice, maiuscole); };
   Tabelle = std::make_unique<tabelle::GestioneTabelle>(std::move(c),
@@ -172,8 +173,7 @@ void frmMain::installaBulk() {
       Comandi.CaricaGriglia(tabella, condizione);
   };
   a.AbilitaComandi = [this](bool si) { AbilitaComandi(si); };
-  a.GrigliaVuota = &GrigliaVuota;
-  a.TabellaVuota = &TabellaVuota;
+  a.Stato = &Stato;
   Bulk = std::make_unique<bulk::DialoghiBulk>(frCancella, frCancella->Bordo, frCancella->Titolo,
                                               frModifica, frModifica->Bordo, frModifica->Titolo,
                                               std::move(a));
@@ -205,6 +205,7 @@ void frmMain::creaControlli() {
   List1 = new QListWidget(centro);
   List1->setObjectName(QStringLiteral("List1"));
   ImpostaGeometria(List1, 45, 510, 1800, 5325);
+  List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   btnTabella = bottone(centro, "btnTabella", QStringLiteral("Apri &Tabella"));
   ImpostaGeometria(btnTabella, 60, 5910, 1785, 345);
   btnTabella->setEnabled(false);
@@ -276,6 +277,10 @@ void frmMain::creaControlli() {
   List1->raise();
   btnTabella->raise();
   List1->installEventFilter(this);
+  // Names longer than the designed width are narrowed, never cut.
+  auto *modello = List1->model();
+  connect(modello, &QAbstractItemModel::rowsInserted, this, [this] { adattaElenco(); });
+  connect(modello, &QAbstractItemModel::modelReset, this, [this] { adattaElenco(); });
 
   frCancella = new Riquadro(QStringLiteral("frCancella"), centro);
   frModifica = new Riquadro(QStringLiteral("frModifica"), centro);
@@ -298,10 +303,10 @@ void frmMain::creaControlli() {
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
     p->setTextFormat(Qt::PlainText);
-    fila->addWidget(p);
+    // The last panel ends where the bar ends, whatever the gaps between the panels take.
+    fila->addWidget(p, i == 2 ? 1 : 0);
     Pannelli << p;
   }
-  fila->addStretch(1);
   ImpostaBarraStato(this, Pannelli);
 
   auto collega = [this](QPushButton *b, std::function<void()> ComandiMain::*comando) {
@@ -322,7 +327,9 @@ void frmMain::creaControlli() {
   collega(btnUscita, &ComandiMain::Uscita);
   connect(btnFine, &QPushButton::clicked, this, [this] { btnFine_Click(); });
   connect(btn_info, &QPushButton::clicked, this, [this] { btn_info_Click(); });
-  connect(List1, &QListWidget::itemClicked, this, [this] { esegui(Comandi.List1_Click); });
+  // As on the platform the program was designed for, the list's Click follows the selection,
+  // moved by the mouse or by the keyboard.
+  connect(List1, &QListWidget::currentRowChanged, this, [this] { esegui(Comandi.List1_Click); });
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { esegui(Comandi.ApriTabella); });
 }
 
@@ -333,8 +340,9 @@ void frmMain::esegui(const std::function<void()> &comando) {
 
 void frmMain::Form_Load() {
   // GestoreDb has been created by the constructor.
-  resize(TwipsInPixelX(kLarghezzaForm) - kCorniceLarghezzaPx,
-         TwipsInPixelY(kAltezzaForm) - kCorniceAltezzaPx);
+  // The controls are placed in twips for this one size: the window keeps it.
+  setFixedSize(TwipsInPixelX(kLarghezzaForm) - kCorniceLarghezzaPx,
+               TwipsInPixelY(kAltezzaForm) - kCorniceAltezzaPx);
   setWindowTitle(
       QStringLiteral("Vask di Manutenzione del Database  (Ver. %1)").arg(VersioneProgramma()));
   btnVuota->setText(QStringLiteral("Tutti (Ctrl+F2)"));
@@ -372,9 +380,25 @@ void frmMain::Form_Load() {
 
 void frmMain::impostaLarghezzePannelli() {
   const double w = LarghezzaTwips();
-  const double quote[3] = {0.17, 0.33, 0.5};
-  for (int i = 0; i < Pannelli.size(); ++i)
+  // The third panel, half the width, takes what the first two leave.
+  const double quote[2] = {0.17, 0.33};
+  for (int i = 0; i < 2 && i < Pannelli.size(); ++i)
     Pannelli[i]->setFixedWidth(TwipsInPixelX(w * quote[i]));
+}
+
+void frmMain::adattaElenco() {
+  QFont f = List1->font();
+  f.setStretch(QFont::Unstretched);
+  const QFontMetrics fm(f);
+  int piuLungo = 0;
+  for (int i = 0; i < List1->count(); ++i)
+    piuLungo = std::max(piuLungo, fm.horizontalAdvance(List1->item(i)->text()));
+  // The viewport's width less the item's own margins and the vertical scroll bar the list has.
+  const int spazio = List1->width() - 2 * List1->frameWidth() -
+                     List1->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - kMarginiVoce;
+  if (piuLungo > spazio && spazio > 0)
+    f.setStretch(std::max(60, 100 * spazio / piuLungo));
+  List1->setFont(f);
 }
 
 double frmMain::LarghezzaTwips() const {
@@ -390,7 +414,7 @@ void frmMain::Form_Activate() {
   }
   if (Comandi.RiempiOperatori)
     Comandi.RiempiOperatori();
-  TabellaVuota = false;
+  Stato.TabellaVuota = false;
 
   const QString ini = FileConfigurazione(CartellaProgramma());
   PercorsoDb = LeggiFileChiavi(ini, QStringLiteral("pathdbdati"), 0).value_or(QString());
@@ -464,6 +488,10 @@ void frmMain::AbilitaComandi(bool abilitato) {
   Frame_main->setEnabled(abilitato);
   btn_info->setEnabled(abilitato);
   btnFine->setEnabled(abilitato);
+  // The list and "&Database" too, or a click there would change the table behind the dialog;
+  // "&Database" comes back only where no working copy is open.
+  List1->setEnabled(abilitato);
+  btnDatabase->setEnabled(abilitato && !Stato.CopiaAperta());
 }
 
 void frmMain::AbilitaManutenzione(bool abilitato) {
@@ -513,10 +541,12 @@ void frmMain::grTabelle_TastoGiu(int &KeyCode, int Shift) {
     esegui(Comandi.Salva);
     break;
   case vbKeyEscape:
-    esegui(Comandi.Uscita);
+    // Inside a cell edit Esc cancels that edit only: the grid's editor takes it.
+    if (!(Griglia && Griglia->EditInCorso()))
+      esegui(Comandi.Uscita);
     break;
   case vbKeyReturn:
-    if (GrigliaVuota) {
+    if (Stato.GrigliaVuota) {
       KeyCode = 0;
     } else if (Shift == vbCtrlMask) {
       KeyCode = 0;

@@ -6,6 +6,7 @@
 // with every key that goes down in it. Tests drive the window without showing it: Form_Load runs
 // in the constructor, Form_Activate is called directly.
 #include "app/accessodb.h"
+#include "app/comune/stato_finestra.h"
 
 #include <QFrame>
 #include <QMainWindow>
@@ -99,9 +100,7 @@ public:
   // Window state shared with the other windows.
   std::unique_ptr<AccessoDatabase> GestoreDb;
   bool PrimaAttivazione = false;
-  bool GrigliaVuota = true; // the grid starts with no rows
-  bool TabellaVuota = false;
-  QString CondizioneFiltro = QStringLiteral("Where ");
+  StatoFinestra Stato;
   ComandiMain Comandi;
   // Ends the program; tests replace it.
   std::function<void()> Termina;
@@ -143,6 +142,7 @@ private:
   void installaTabelle();
   void esegui(const std::function<void()> &comando);
   void impostaLarghezzePannelli();
+  void adattaElenco();
 
   bool terminato_ = false;
 };

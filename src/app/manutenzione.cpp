@@ -21,8 +21,8 @@ public:
     if (f_.Comandi.ConnessioneDb)
       if (auto shared = f_.Comandi.ConnessioneDb(); shared && shared->isOpen())
         return shared;
-    // Otherwise the connection of the open database: the same file as PercorsoDb + NomeDb, kept until
-    // another database is opened.
+    // Otherwise the connection of the open database: the same file as PercorsoDb + NomeDb, kept
+    // until another database is opened.
     const QString file = FileDatabase();
     if (!conn_ || !conn_->isOpen() || file_ != file) {
       conn_.reset();
@@ -34,7 +34,7 @@ public:
     }
     return conn_;
   }
-  QString TabellaCorrente() const override { return ::TabellaCorrente; }
+  QString TabellaCorrente() const override { return f_.Stato.TabellaCorrente; }
   QString FileDatabase() const override { return PercorsoDb + NomeDb; }
   QWidget *Frame_main() const override { return f_.Frame_main; }
   void AbilitaManutenzione(bool abilitato) override { f_.AbilitaManutenzione(abilitato); }

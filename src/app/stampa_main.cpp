@@ -23,7 +23,7 @@ public:
     source_ = std::make_unique<print::RecordsetSource>(*rs_);
     return source_.get();
   }
-  std::string TabellaCorrente() const override { return ::TabellaCorrente.toStdString(); }
+  std::string TabellaCorrente() const override { return f_.Stato.TabellaCopia.toStdString(); }
   QWidget *finestra() override { return &f_; }
 
 private:

@@ -449,7 +449,7 @@ void ProceduraCondizione::Ricarica() {
   if (!a_.CaricaGriglia)
     return;
   try {
-    a_.CaricaGriglia(TabellaCorrente, QString());
+    a_.CaricaGriglia(Tabella(), QString());
   } catch (const ErroreVask &e) {
     MostraErrore({jet::ErrorCode(e.Numero()), e.Descrizione().toStdString()});
   }
@@ -481,8 +481,8 @@ void ProceduraCancellazione::AmbitoInvio() {
   if (scelta == kTutti) {
     const QString testo = QStringLiteral("Attenzione ! ") + kCrLf +
                           QStringLiteral("Con questa operazione tutti i record della tabella  ") +
-                          TabellaCorrente.toUpper() + QStringLiteral("  saranno cancellati.") +
-                          kCrLf + QStringLiteral("Proseguire ugualmente ?");
+                          Tabella().toUpper() + QStringLiteral("  saranno cancellati.") + kCrLf +
+                          QStringLiteral("Proseguire ugualmente ?");
     if (MsgBox(testo, vbYesNo + vbExclamation + vbDefaultButton2,
                QStringLiteral("Azzeramento tabella")) == vbYes) {
       EseguiCancellazione(QString());
@@ -529,8 +529,8 @@ void ProceduraCancellazione::EseguiCancellazione(const QString &condizione) {
   long dopo = -1;
   jet::Status st = EseguiInTransazione(sql, [&]() -> jet::Status {
     dopo = ContaRighe();
-    if (a_.TabellaVuota)
-      *a_.TabellaVuota = dopo < 1;
+    if (a_.Stato)
+      a_.Stato->TabellaVuota = dopo < 1;
     return {};
   });
   // A rejected statement changed nothing: it is reported and the dialog closes as after a
@@ -538,14 +538,14 @@ void ProceduraCancellazione::EseguiCancellazione(const QString &condizione) {
   if (!st.isOk()) {
     MostraErrore(st);
     dopo = ContaRighe();
-    if (a_.TabellaVuota)
-      *a_.TabellaVuota = dopo < 1;
+    if (a_.Stato)
+      a_.Stato->TabellaVuota = dopo < 1;
   }
   c_.fr->hide();
   Ricarica();
-  if (a_.GrigliaVuota) {
+  if (a_.Stato) {
     auto rs = Recordset();
-    *a_.GrigliaVuota = !rs || rs->RecordCount() < 1;
+    a_.Stato->GrigliaVuota = !rs || rs->RecordCount() < 1;
   }
   if (a_.AbilitaComandi)
     a_.AbilitaComandi(true);

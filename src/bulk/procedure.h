@@ -8,6 +8,8 @@
 #include "data/recordset.h"
 #endif
 
+#include "app/comune/stato_finestra.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -35,8 +37,7 @@ struct AmbienteBulk {
   std::function<std::shared_ptr<data::Connection>()> Connessione; // ConnessioneDb
   std::function<void(const QString &, const QString &)> CaricaGriglia;
   std::function<void(bool)> AbilitaComandi;
-  bool *GrigliaVuota = nullptr;
-  bool *TabellaVuota = nullptr;
+  StatoFinestra *Stato = nullptr; // the main window's shared state
 };
 
 // The controls that both frames have, under their own names.
@@ -118,6 +119,8 @@ protected:
   // "Errore N generato da S" CR description.
   static void MostraErrore(const jet::Status &st);
   void Ricarica();
+  // The real table behind the working copy.
+  QString Tabella() const { return a_.Stato ? a_.Stato->TabellaCopia : QString(); }
 
   ControlliCondizione c_;
   AmbienteBulk a_;

@@ -1,5 +1,7 @@
 #include "data/recordset.h"
 
+#include "sql/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -66,18 +68,6 @@ bool asNumber(const jet::Value &v, long double &out) {
   }
 }
 
-// Case-insensitive ordering of UTF-8 text: ASCII letters fold; other bytes compare as they are.
-int compareText(const std::string &a, const std::string &b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb)
-      return ca < cb ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 } // namespace
 
 int compareForSort(const jet::Value &a, const jet::Value &b) {
@@ -87,7 +77,7 @@ int compareForSort(const jet::Value &a, const jet::Value &b) {
   if (asNumber(a, x) && asNumber(b, y))
     return x < y ? -1 : x > y ? 1 : 0;
   if (a.is<std::string>() && b.is<std::string>())
-    return compareText(a.as<std::string>(), b.as<std::string>());
+    return sql::compareText(a.as<std::string>(), b.as<std::string>());
   if (a.is<jet::Bytes>() && b.is<jet::Bytes>())
     return a.as<jet::Bytes>() < b.as<jet::Bytes>() ? -1 : (a == b ? 0 : 1);
   if (a.is<jet::Guid>() && b.is<jet::Guid>())
@@ -318,8 +308,8 @@ void Recordset::Sort(int field, bool ascending) {
     allNumbers = allNumbers && asNumber(k, x);
     allTexts = allTexts && k.is<std::string>();
   }
-  // A column of one kind compares prepared keys (numbers, or texts folded once) with the same
-  // result as compareForSort, without working it out again at every comparison.
+  // A column of numbers compares prepared keys with the same result as compareForSort, without
+  // working them out again at every comparison.
   auto sortBy = [&](auto less) {
     std::stable_sort(order_.begin(), order_.end(),
                      [&](uint32_t a, uint32_t b) { return ascending ? less(a, b) : less(b, a); });
@@ -335,24 +325,13 @@ void Recordset::Sort(int field, bool ascending) {
       return num[a] < num[b];
     });
   } else if (allTexts) {
-    std::vector<std::string> folded(keys.size());
-    std::vector<uint8_t> null(keys.size());
-    for (uint32_t slot : order_) {
-      null[slot] = keys[slot].isNull();
-      if (!null[slot]) {
-        folded[slot] = keys[slot].as<std::string>();
-        for (char &c : folded[slot])
-          c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      }
-    }
-    keys.clear();
-    keys.shrink_to_fit();
+    // Texts in the engine's own order (the one ORDER BY gives): accented letters with their
+    // base letter, case ignored.
     sortBy([&](uint32_t a, uint32_t b) {
-      if (null[a] || null[b])
-        return null[a] && !null[b];
-      const std::string &x = folded[a], &y = folded[b];
-      int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
-      return c != 0 ? c < 0 : x.size() < y.size();
+      const jet::Value &x = keys[a], &y = keys[b];
+      if (x.isNull() || y.isNull())
+        return x.isNull() && !y.isNull();
+      return sql::compareText(x.as<std::string>(), y.as<std::string>()) < 0;
     });
   } else {
     sortBy([&](uint32_t a, uint32_t b) { return compareForSort(keys[a], keys[b]) < 0; });

@@ -218,7 +218,8 @@ jet::Status GrigliaDati::IntestaColonna(const QString &testo, const std::string 
 
 QString GrigliaDati::TestoCella() const {
   if (EditInCorso() && delegato_->editorAperto())
-    return DelegatoGriglia::testoEditor(delegato_->editorAperto());
+    return DelegatoGriglia::testoEditor(delegato_->editorAperto(),
+                                        vista_->currentIndex().data(Qt::EditRole).toString());
   if (!rs_ || riga_ < 0 || colonna_ >= rs_->fieldCount())
     return {};
   if (riga_ < rs_->RecordCount())
@@ -467,6 +468,10 @@ void GrigliaDati::dopoModifica(bool invio) {
   scrittoInModifica_ = false;
   esitoModifica_ = EsitoModifica::Nessuna;
   QPointer<GrigliaDati> vivo(this);
+  // After the message about a refused value the operator goes on in the grid, not wherever the
+  // closed editor's focus fell.
+  if (rifiutata && isVisible())
+    vista_->setFocus();
   if (scritto)
     emit RiposizionaCursore(riga_, colonna_);
   if (vivo && invio && !rifiutata)

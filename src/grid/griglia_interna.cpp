@@ -224,15 +224,11 @@ QWidget *DelegatoGriglia::createEditor(QWidget *parent, const QStyleOptionViewIt
   return w;
 }
 
-QString DelegatoGriglia::testoEditor(QWidget *editor) {
+QString DelegatoGriglia::testoEditor(QWidget *editor, const QString &memorizzato) {
   if (auto *e = qobject_cast<QLineEdit *>(editor))
     return e->text();
-  if (auto *e = qobject_cast<QPlainTextEdit *>(editor)) {
-    QString t = e->toPlainText();
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    t.replace(QLatin1String("\n"), QLatin1String("\r\n")); // the table keeps CR LF
-    return t;
-  }
+  if (auto *e = qobject_cast<QPlainTextEdit *>(editor))
+    return testoDaEditor(e->toPlainText(), memorizzato);
   return {};
 }
 
@@ -241,12 +237,12 @@ void DelegatoGriglia::setEditorData(QWidget *editor, const QModelIndex &index) c
   if (auto *e = qobject_cast<QLineEdit *>(editor))
     e->setText(testo);
   else if (auto *e = qobject_cast<QPlainTextEdit *>(editor))
-    e->setPlainText(testo);
+    e->setPlainText(testoPerEditor(testo));
 }
 
 void DelegatoGriglia::setModelData(QWidget *editor, QAbstractItemModel *model,
                                    const QModelIndex &index) const {
-  model->setData(index, testoEditor(editor), Qt::EditRole);
+  model->setData(index, testoEditor(editor, index.data(Qt::EditRole).toString()), Qt::EditRole);
 }
 
 void DelegatoGriglia::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,

@@ -54,7 +54,8 @@ public:
     if (editor_ == editor)
       editor_ = nullptr;
   }
-  static QString testoEditor(QWidget *editor);
+  // The editor's text as it is to be stored in place of memorizzato.
+  static QString testoEditor(QWidget *editor, const QString &memorizzato);
 
 protected:
   bool eventFilter(QObject *obj, QEvent *ev) override;

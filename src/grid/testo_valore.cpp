@@ -462,4 +462,21 @@ jet::Result<jet::Value> leggiValore(const std::string &testo, const data::Field 
   return jet::Value(testo);
 }
 
+QString testoPerEditor(const QString &memorizzato) {
+  QString t = memorizzato;
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return t;
+}
+
+QString testoDaEditor(const QString &editato, const QString &memorizzato) {
+  // A text editor holds no CR: what comes back equal to what was shown is the stored text.
+  QString t = editato;
+  t.replace(QChar(0x2029), QLatin1Char('\n')); // paragraph ends of a rich editor
+  if (t == testoPerEditor(memorizzato))
+    return memorizzato;
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+  return t;
+}
+
 } // namespace grid

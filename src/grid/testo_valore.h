@@ -5,6 +5,7 @@
 #include "jet/status.h"
 #include "jet/value.h"
 
+#include <QString>
 #include <string>
 
 namespace grid {
@@ -19,6 +20,12 @@ std::string testoValore(const jet::Value &v);
 // take a decimal comma and grouping points only where they group thousands, so "3.5" is refused
 // instead of being read as 35. The Status carries an Italian message naming the field.
 jet::Result<jet::Value> leggiValore(const std::string &testo, const data::Field &campo);
+
+// A stored text as a multi-line editor shows it (one new-line character per line end), and the
+// editor's text back as it is to be stored: the stored text itself where the operator changed
+// nothing, otherwise with every line end written CR LF, as the suite writes them.
+QString testoPerEditor(const QString &memorizzato);
+QString testoDaEditor(const QString &editato, const QString &memorizzato);
 
 // True where the grid edits the field's values as text (not binary data or OLE objects).
 bool modificabile(const data::Field &campo);

@@ -62,8 +62,8 @@ jet::Result<int64_t> BancaDatiConnessione::Righe(const QString &tabella) {
   }
 }
 
-jet::Status BancaDatiConnessione::Esegui(const QString &sql) {
-  return c_.Execute(sql.toStdString(), nullptr, -1);
+jet::Status BancaDatiConnessione::Esegui(const QString &sql, int64_t *righe) {
+  return c_.Execute(sql.toStdString(), righe, -1);
 }
 jet::Status BancaDatiConnessione::BeginTrans() {
   return c_.BeginTrans();
@@ -283,9 +283,13 @@ EsitoAzzera EseguiAzzeramento(BancaDatiAzzera &db, const QString &fileDb,
     const QString istruzione = QStringLiteral("Update Voci Set AnnoFis =") +
                                QString::fromStdString(sql::numberLiteral(*richiesta.anno));
     esito.istruzioni << istruzione;
-    if (!(s = db.Esegui(istruzione)))
+    int64_t righe = 0;
+    if (!(s = db.Esegui(istruzione, &righe)))
       fallisce(s);
-    esito.anno = richiesta.anno;
+    if (righe > 0)
+      esito.anno = richiesta.anno;
+    else
+      esito.vociSenzaRighe = true;
   }
   if (!(s = db.CommitTrans()))
     throw ErroreAzzeramento(s, esito.copia);
@@ -315,6 +319,8 @@ QString TestoEsito(const EsitoAzzera &esito) {
                  .arg(esito.saltate.join(QStringLiteral(", ")));
   if (esito.anno)
     righe << QStringLiteral("Anno fiscale impostato: %1").arg(*esito.anno);
+  else if (esito.vociSenzaRighe)
+    righe << QStringLiteral("Anno fiscale non impostato: la tabella Voci non ha righe.");
   else if (!esito.copia.isEmpty())
     righe << QStringLiteral("Anno fiscale invariato.");
   if (!esito.copia.isEmpty())

@@ -30,7 +30,8 @@ public:
   virtual bool HaTabella(const QString &tabella) = 0;
   // The rows the table holds now.
   virtual jet::Result<int64_t> Righe(const QString &tabella) = 0;
-  virtual jet::Status Esegui(const QString &sql) = 0;
+  // righe, where given, receives the rows the statement touched.
+  virtual jet::Status Esegui(const QString &sql, int64_t *righe = nullptr) = 0;
   virtual jet::Status BeginTrans() = 0;
   virtual jet::Status CommitTrans() = 0;
   virtual jet::Status RollbackTrans() = 0;
@@ -42,7 +43,7 @@ public:
   explicit BancaDatiConnessione(data::Connection &c) : c_(c) {}
   bool HaTabella(const QString &tabella) override;
   jet::Result<int64_t> Righe(const QString &tabella) override;
-  jet::Status Esegui(const QString &sql) override;
+  jet::Status Esegui(const QString &sql, int64_t *righe = nullptr) override;
   jet::Status BeginTrans() override;
   jet::Status CommitTrans() override;
   jet::Status RollbackTrans() override;
@@ -80,10 +81,11 @@ struct EsitoAzzera {
     int64_t righe; // rows it held before the reset
   };
   std::vector<Svuotata> svuotate;
-  QStringList saltate;     // tables of ticked groups the database lacks
-  std::optional<int> anno; // fiscal year written
-  QString copia;           // full name of the safety copy; empty where nothing was to change
-  QStringList istruzioni;  // the statements run, in order
+  QStringList saltate;         // tables of ticked groups the database lacks
+  std::optional<int> anno;     // fiscal year written
+  bool vociSenzaRighe = false; // the year was asked for, but Voci has no row to hold it
+  QString copia;               // full name of the safety copy; empty where nothing was to change
+  QStringList istruzioni;      // the statements run, in order
 };
 
 // The year as the reset accepts it: a whole number from 1900 to 9999, blanks around allowed.

@@ -1,7 +1,7 @@
 #include "print/comando_stampa.h"
 
+#include "app/comune/errori.h"
 #include "print/formstampa.h"
-#include "print/messaggio.h"
 #include "print/rapporto.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@ void btnStampa_Click(HostStampa &host) {
   jet::Status st = ScriviRapporto(*source, host.TabellaCorrente(), percorsoRapporto());
   QApplication::restoreOverrideCursor();
   if (!st.isOk()) {
-    showFailure(st, host.finestra());
+    SegnalaErrore(st.number(), QString::fromStdString(st.message()));
     host.AbilitaComandi(true);
     return;
   }

@@ -1,6 +1,7 @@
 #include "print/formstampa.h"
 
-#include "print/messaggio.h"
+#include "app/comune/errori.h"
+#include "app/comune/messaggi.h"
 #include "print/rapporto.h"
 
 #include <QApplication>
@@ -355,8 +356,7 @@ void FormStampa::stampa_Click() {
   if (lastRun_ == EsitoStampa::Fallita) {
     stampaincorso->hide();
     ProgressBar1->setValue(0);
-    showMessage({QStringLiteral("Problema in fase di stampa."), QString(), MessageIcon::None},
-                this);
+    MsgBox(QStringLiteral("Problema in fase di stampa."), vbOKOnly);
   }
   stampaincorso->hide();
   if (closeAfterRun_) {
@@ -375,7 +375,8 @@ PreviewFunction &previewFunction() {
   static PreviewFunction f = [](QWidget *parent) {
     FormStampa form(parent);
     if (!form.statoCaricamento().isOk()) {
-      showFailure(form.statoCaricamento(), parent);
+      SegnalaErrore(form.statoCaricamento().number(),
+                    QString::fromStdString(form.statoCaricamento().message()));
       return;
     }
     form.exec();

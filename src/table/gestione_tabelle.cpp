@@ -10,6 +10,7 @@
 #include "data/row_count.h"
 #include "data/shared_database.h"
 #include "grid/griglia_dati.h"
+#include "grid/testo_valore.h"
 #include "table/salva_copia.h"
 #include "table/sql_sicuro.h"
 
@@ -39,8 +40,8 @@ QString qs(const std::string &s) {
 class Attesa {
 public:
   explicit Attesa(const QString &testo) {
-    MostraStato(testo, 2);
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    MostraStatoOra(testo, 2);
   }
   ~Attesa() { Fine(); }
   void Fine() {
@@ -108,7 +109,7 @@ std::shared_ptr<data::Recordset> GestioneTabelle::recordset() const {
 }
 
 bool GestioneTabelle::filtrato() const {
-  return c_.CondizioneFiltro && c_.CondizioneFiltro->toUpper() != QStringLiteral("WHERE ");
+  return Stato().CondizioneFiltro.toUpper() != QStringLiteral("WHERE ");
 }
 
 QString GestioneTabelle::TestoRecord(long posizione) const {
@@ -181,17 +182,22 @@ void GestioneTabelle::List1_Click() {
   if (!voce)
     return;
   BancaDati &b = banca();
-  TabellaCorrente = b.NomeCatalogo(voce->data(Qt::UserRole).toInt()).trimmed();
-  auto nome = NomeSql(utf8(TabellaCorrente));
+  StatoFinestra &s = Stato();
+  s.TabellaCorrente = b.NomeCatalogo(voce->data(Qt::UserRole).toInt()).trimmed();
+  // The open copy goes on naming its own table in the status bar; its commands stay as they are.
+  if (s.CopiaAperta())
+    return;
+  const QString &tabella = s.TabellaCorrente;
+  auto nome = NomeSql(utf8(tabella));
   if (!nome)
     throw ErroreVask(nome.status());
   // The rows "Select * from" the table would give, counted without reading their values.
-  auto righe = data::ContaRighe(b.Connessione(), utf8(TabellaCorrente));
+  auto righe = data::ContaRighe(b.Connessione(), utf8(tabella));
   if (!righe)
     throw ErroreVask(righe.status());
   long conteggio = *righe;
   QString riempi = QStringLiteral(" ");
-  MostraStato(RiempiADestra(TabellaCorrente, 20, riempi) + QStringLiteral(" - Records: ") +
+  MostraStato(RiempiADestra(tabella, 20, riempi) + QStringLiteral(" - Records: ") +
                   QString::number(conteggio),
               3);
   if (c_.AbilitaManutenzione)
@@ -202,34 +208,37 @@ void GestioneTabelle::List1_Click() {
 
 void GestioneTabelle::btnTabella_Click() {
   BancaDati &b = banca();
-  if (TabellaCorrente.trimmed().isEmpty()) {
+  const QString tabella = Stato().TabellaCorrente;
+  if (tabella.trimmed().isEmpty()) {
     MsgBox(QStringLiteral("Scegliere prima una tabella dall'elenco."), vbOKOnly + vbExclamation,
            QStringLiteral("Apri Tabella"));
     return;
   }
-  auto nome = NomeSql(utf8(TabellaCorrente));
+  auto nome = NomeSql(utf8(tabella));
   if (!nome)
     throw ErroreVask(nome.status());
-  Attesa attesa(QStringLiteral("Attendere, apertura di ") + TabellaCorrente +
+  Attesa attesa(QStringLiteral("Attendere, apertura di ") + tabella +
                 QStringLiteral(" in corso..."));
   // The grid lets go of the old copy before it is dropped.
   TerminaEdit();
   if (c_.grTabelle)
     c_.grTabelle->Svuota();
+  Stato().TabellaCopia.clear();
   b.InTransazione([&] {
     b.EseguiIgnorandoErrori("DROP table TemporaneaVask");
     b.Esegui("SELECT * Into TemporaneaVask from " + *nome);
   });
+  Stato().TabellaCopia = tabella;
   // The fields "select * from TemporaneaVask" gives and its row count, without reading the rows.
   auto copia = b.Connessione().database().storage().table(kCopia);
   if (!copia)
     throw ErroreVask(copia.status());
   const auto &campi = (*copia)->columns();
-  HaCampoID = false;
-  CampoOrdine = campi.empty() ? QString() : qs(campi[0].name);
+  Stato().HaCampoID = false;
+  Stato().CampoOrdine = campi.empty() ? QString() : qs(campi[0].name);
   for (const auto &f : campi)
     if (f.name == "ID") {
-      HaCampoID = true;
+      Stato().HaCampoID = true;
       break;
     }
   auto righe = data::ContaRighe(b.Connessione(), kCopia);
@@ -240,30 +249,40 @@ void GestioneTabelle::btnTabella_Click() {
     if (MsgBox(QStringLiteral("Tabella Vuota ! \r\nAggiungere un record vuoto ?"),
                vbYesNo + vbCritical + vbDefaultButton2,
                QStringLiteral("TABELLA  VUOTA")) != vbYes) {
-      *c_.GrigliaVuota = true;
+      Stato().GrigliaVuota = true;
       return;
     }
-    // Every field empty: defaults and counters as the copy's columns give them.
+    // Every field empty, defaults as the copy's columns give them; the ID numbered as "Nuova
+    // riga" numbers it, or the save would meet a Null key the operator never typed.
+    const jet::Value id = Stato().HaCampoID ? IdSuccessivo() : jet::Value();
     b.InTransazione([&] {
       auto t = b.Connessione().database().storage().table(kCopia);
       if (!t)
         throw ErroreVask(t.status());
-      const size_t n = (*t)->columns().size();
-      auto r = (*t)->insert(sql::Row(n), std::vector<bool>(n, false));
+      const auto &colonne = (*t)->columns();
+      const size_t n = colonne.size();
+      sql::Row riga(n);
+      std::vector<bool> dati(n, false);
+      for (size_t i = 0; i < n && !id.isNull(); ++i)
+        if (colonne[i].name == "ID") {
+          riga[i] = id;
+          dati[i] = true;
+        }
+      auto r = (*t)->insert(riga, dati);
       if (!r)
         throw ErroreVask(r.status());
     });
   }
-  *c_.GrigliaVuota = true;
+  Stato().GrigliaVuota = true;
   TerminaEdit();
   c_.btnDatabase->setEnabled(false);
-  *c_.CondizioneFiltro = QStringLiteral("Where ");
-  CaricaGriglia(TabellaCorrente, QString());
+  Stato().CondizioneFiltro = QStringLiteral("Where ");
+  CaricaGriglia(Stato().TabellaCopia, QString());
   AbilitaGruppo(true, QStringLiteral("prima"));
   AbilitaGruppo(true, QStringLiteral("seconda"));
   if (c_.AbilitaManutenzione)
     c_.AbilitaManutenzione(false);
-  *c_.GrigliaVuota = false;
+  Stato().GrigliaVuota = false;
   c_.Frame_main->setEnabled(true);
   c_.grTabelle->setFocus();
 }
@@ -278,16 +297,16 @@ void GestioneTabelle::CaricaGriglia(const QString &tabella, const QString &condi
   Verifica(g.CaricaSql(sql, [&b](const std::string &testo) {
     return b.GestoreDb.get_Rs(testo, "", 1, 3, 1, b.Connessione().shared_from_this());
   }));
-  if (HaCampoID) {
-    CampoOrdine = QStringLiteral("ID");
+  if (Stato().HaCampoID) {
+    Stato().CampoOrdine = QStringLiteral("ID");
     g.CampoChiave("id");
   }
-  Verifica(g.OrdinaSu(utf8(CampoOrdine)));
+  Verifica(g.OrdinaSu(utf8(Stato().CampoOrdine)));
   QFont f = g.FontGriglia();
   f.setBold(true);
   g.setFontGriglia(f);
   g.setTitolo(QStringLiteral("Tabella: ") + tabella.toUpper() + QStringLiteral(" - Ordine su ") +
-              CampoOrdine);
+              Stato().CampoOrdine);
   auto rs = g.RecordsetGriglia();
   for (int i = 0; i < rs->fieldCount(); ++i) {
     const std::string &campo = rs->fields()[i].name;
@@ -310,15 +329,22 @@ void GestioneTabelle::CaricaGriglia(const QString &tabella, const QString &condi
 
 void GestioneTabelle::btnSalva_Click() {
   BancaDati &b = banca();
+  // Only the table the copy was made from receives it.
+  const QString tabella = Stato().TabellaCopia;
+  if (tabella.isEmpty()) {
+    MsgBox(QStringLiteral("Nessuna tabella aperta da registrare."), vbOKOnly + vbExclamation,
+           QStringLiteral("Salva"));
+    return;
+  }
   if (c_.grTabelle)
     c_.grTabelle->setEditInCorso(false);
   AbilitaGruppo(false, QStringLiteral("prima"));
   AbilitaGruppo(false, QStringLiteral("seconda"));
   jet::Status st;
   {
-    Attesa attesa(QStringLiteral("Attendere, registrazione di ") + TabellaCorrente +
+    Attesa attesa(QStringLiteral("Attendere, registrazione di ") + tabella +
                   QStringLiteral(" in corso..."));
-    st = SalvaCopia(b.Connessione(), utf8(TabellaCorrente), kCopia).status();
+    st = SalvaCopia(b.Connessione(), utf8(tabella), kCopia).status();
   }
   if (!st) {
     // Nothing has changed: the copy stays open for correction.
@@ -326,7 +352,7 @@ void GestioneTabelle::btnSalva_Click() {
     AbilitaGruppo(true, QStringLiteral("seconda"));
     if (c_.AbilitaManutenzione)
       c_.AbilitaManutenzione(false);
-    MsgBox(QStringLiteral("La tabella ") + TabellaCorrente +
+    MsgBox(QStringLiteral("La tabella ") + tabella +
                QStringLiteral(" non è stata registrata e non è cambiata.\r\n") + qs(st.message()) +
                QStringLiteral("\r\n(Errore ") + QString::number(st.number()) + QStringLiteral(")"),
            vbOKOnly + vbCritical, QStringLiteral("Registrazione non eseguita"));
@@ -336,6 +362,7 @@ void GestioneTabelle::btnSalva_Click() {
   }
   if (c_.grTabelle)
     c_.grTabelle->Svuota();
+  Stato().TabellaCopia.clear();
   c_.btnDatabase->setEnabled(true);
   MostraStato(QString(), 3);
   c_.List1->setFocus();
@@ -351,6 +378,7 @@ void GestioneTabelle::btnUscita_Click() {
     c_.grTabelle->Svuota();
   if (banca_)
     banca_->EseguiIgnorandoErrori("DROP table TemporaneaVask");
+  Stato().TabellaCopia.clear();
   c_.btnDatabase->setEnabled(true);
   MostraStato(QString(), 3);
   c_.List1->setFocus();
@@ -388,7 +416,7 @@ jet::Value GestioneTabelle::IdSuccessivo() {
 
 void GestioneTabelle::btnNuovo_Click() {
   c_.grTabelle->setFocus();
-  if (HaCampoID) {
+  if (Stato().HaCampoID) {
     TerminaEdit();
     BancaDati &b = banca();
     jet::Value id = IdSuccessivo();
@@ -396,13 +424,13 @@ void GestioneTabelle::btnNuovo_Click() {
     if (!lett)
       throw ErroreVask(lett.status());
     b.InTransazione([&] { b.Esegui("INSERT INTO TemporaneaVask (ID) VALUES (" + *lett + ")"); });
-    CaricaGriglia(TabellaCorrente, QString());
+    CaricaGriglia(Stato().TabellaCopia, QString());
     c_.grTabelle->setFocus();
     // The new row has the highest ID: the last one.
     c_.grTabelle->setRow(static_cast<int>(recordset()->RecordCount()) - 1);
     InviaTasto(c_.grTabelle->vista(), Qt::Key_End, Qt::NoModifier, false);
   }
-  *c_.GrigliaVuota = false;
+  Stato().GrigliaVuota = false;
 }
 
 void GestioneTabelle::btnEditG_Click() {
@@ -417,14 +445,16 @@ void GestioneTabelle::btnEditG_Click() {
     return;
   StileRiquadro(c_.frEditG, c_.shEditG, c_.etEditG, QStringLiteral("Modifica"));
   CentraRiquadro(c_.frEditG, c_.Frame_main, 0, 0);
-  c_.txEditG->setPlainText(c_.grTabelle->TestoCella());
+  testoEditG_ = c_.grTabelle->TestoCella();
+  c_.txEditG->setPlainText(grid::testoPerEditor(testoEditG_));
   c_.frEditG->show();
   c_.frEditG->raise();
   c_.txEditG->setFocus();
 }
 
 void GestioneTabelle::btnSalvaEG_Click() {
-  jet::Status st = c_.grTabelle->setTestoCella(c_.txEditG->toPlainText());
+  jet::Status st =
+      c_.grTabelle->setTestoCella(grid::testoDaEditor(c_.txEditG->toPlainText(), testoEditG_));
   c_.frEditG->hide();
   c_.grTabelle->setFocus();
   Verifica(st);
@@ -438,8 +468,8 @@ void GestioneTabelle::btnEscEG_Click() {
 void GestioneTabelle::btnVuota_Click() {
   int col = c_.grTabelle->ColonnaCorrente();
   TerminaEdit();
-  *c_.CondizioneFiltro = QStringLiteral("Where ");
-  CaricaGriglia(TabellaCorrente, QString());
+  Stato().CondizioneFiltro = QStringLiteral("Where ");
+  CaricaGriglia(Stato().TabellaCopia, QString());
   c_.grTabelle->setFocus();
   if (col > 0)
     c_.grTabelle->setCol(col);
@@ -465,16 +495,16 @@ void GestioneTabelle::btnFiltro_Click() {
     MsgBox(qs(cond.status().message()), vbOKOnly + vbExclamation, QStringLiteral("Filtra"));
     return;
   }
-  const QString prima = *c_.CondizioneFiltro;
+  const QString prima = Stato().CondizioneFiltro;
   std::string testo = utf8(prima);
   AggiungiCondizione(testo, *cond);
-  *c_.CondizioneFiltro = qs(testo);
+  Stato().CondizioneFiltro = qs(testo);
   TerminaEdit();
   try {
-    CaricaGriglia(TabellaCorrente, *c_.CondizioneFiltro);
+    CaricaGriglia(Stato().TabellaCopia, Stato().CondizioneFiltro);
   } catch (...) {
     // A condition the database refuses is not kept.
-    *c_.CondizioneFiltro = prima;
+    Stato().CondizioneFiltro = prima;
     throw;
   }
   c_.grTabelle->setFocus();
@@ -502,7 +532,7 @@ void GestioneTabelle::grTabelle_OrdineCambiato(int colonna) {
   const auto &colonne = c_.grTabelle->Colonne();
   if (colonna < 0 || colonna >= static_cast<int>(colonne.size()))
     return;
-  c_.grTabelle->setTitolo(QStringLiteral("Tabella: ") + TabellaCorrente.toUpper() +
+  c_.grTabelle->setTitolo(QStringLiteral("Tabella: ") + Stato().TabellaCopia.toUpper() +
                           QStringLiteral(" - Ordine su ") + colonne[colonna].Testo());
 }
 
@@ -511,9 +541,9 @@ void GestioneTabelle::grTabelle_EventoInvio() {
 }
 
 void GestioneTabelle::grTabelle_PrimaInserimento(bool &annulla) {
-  if (*c_.TabellaVuota) {
+  if (Stato().TabellaVuota) {
     annulla = true;
-    *c_.TabellaVuota = false;
+    Stato().TabellaVuota = false;
     return;
   }
   QApplication::beep();
@@ -522,7 +552,7 @@ void GestioneTabelle::grTabelle_PrimaInserimento(bool &annulla) {
     annulla = true;
     return;
   }
-  if (HaCampoID) {
+  if (Stato().HaCampoID) {
     auto rs = recordset();
     int i = rs->fieldIndex("ID");
     if (i >= 0)

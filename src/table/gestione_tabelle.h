@@ -7,6 +7,7 @@
 #include "data/recordset.h"
 #include "table/banca_dati.h"
 #endif
+#include "app/comune/stato_finestra.h"
 
 #include <QString>
 #include <functional>
@@ -40,9 +41,8 @@ struct ControlliTabelle {
   Forma *shEditG = nullptr;
   QLabel *etEditG = nullptr;
   QTextEdit *txEditG = nullptr;
-  bool *GrigliaVuota = nullptr;
-  bool *TabellaVuota = nullptr;
-  QString *CondizioneFiltro = nullptr;
+  // The main window's shared state.
+  StatoFinestra *Stato = nullptr;
   std::function<void(bool)> AbilitaManutenzione;
   // The shortcut keys of the main window (key code in/out, shift state).
   std::function<void(int &, int)> TastoGiu;
@@ -57,9 +57,7 @@ public:
   BancaDati *Banca() const { return banca_.get(); }
   void ImpostaBanca(std::shared_ptr<BancaDati> banca) { banca_ = std::move(banca); }
 
-  // Window state of the working copy.
-  bool HaCampoID = false;
-  QString CampoOrdine;
+  StatoFinestra &Stato() const { return *c_.Stato; }
 
   // Database and table selection.
   void btnDatabase_Click();
@@ -104,6 +102,8 @@ private:
 
   ControlliTabelle c_;
   std::shared_ptr<BancaDati> banca_;
+  // The cell's text as the extended edit panel opened on it.
+  QString testoEditG_;
 };
 
 } // namespace tabelle

@@ -98,7 +98,8 @@ TEST(FrmMain, LoadSetsCaptionRegistryAndStates) {
   EXPECT_EQ(w.btnStampa->toolTip(), QStringLiteral("stampa i records visualizzati"));
 
   ASSERT_EQ(w.Pannelli.size(), 3);
-  EXPECT_EQ(w.Pannelli[2]->width(), TwipsInPixelX(w.LarghezzaTwips() * 0.5));
+  EXPECT_EQ(w.Pannelli[1]->width(), TwipsInPixelX(w.LarghezzaTwips() * 0.33));
+  // The third, about half, takes what is left up to the bar's end.
   for (QWidget *p : {static_cast<QWidget *>(w.frCancella), static_cast<QWidget *>(w.frModifica),
                      static_cast<QWidget *>(w.frEditG), static_cast<QWidget *>(w.frStruttura),
                      static_cast<QWidget *>(w.frAzzera)})
@@ -119,12 +120,12 @@ TEST(FrmMain, FirstActivationOpensTheConfiguredDatabaseAndLaysOutTheRows) {
   frmMain &w = *f.w;
   int riempiOperatori = 0;
   w.Comandi.RiempiOperatori = [&] { ++riempiOperatori; };
-  w.TabellaVuota = true;
+  w.Stato.TabellaVuota = true;
   w.Form_Activate();
   frmMain::ImpostaCartellaProgramma(QString());
 
   EXPECT_EQ(riempiOperatori, 1);
-  EXPECT_FALSE(w.TabellaVuota);
+  EXPECT_FALSE(w.Stato.TabellaVuota);
   EXPECT_EQ(PercorsoDb, cartella(dir) + "/");
   EXPECT_EQ(NomeDb, QStringLiteral("zelbo.mdb"));
   EXPECT_EQ(*f.registro, (QStringList{"ApriConnessione " + db, "ElencaTabelle " + db}));
@@ -229,7 +230,7 @@ TEST(FrmMain, ShortcutTableSwallowsOnlyEnter) {
     const char *comando; // nullptr: nothing runs
     bool inghiottito;
   };
-  w.GrigliaVuota = false;
+  w.Stato.GrigliaVuota = false;
   const Caso casi[] = {
       {vbKeyF2, 0, "Filtra", false},
       {vbKeyF2, vbCtrlMask, "Tutti", false},
@@ -257,7 +258,7 @@ TEST(FrmMain, ShortcutTableSwallowsOnlyEnter) {
     EXPECT_EQ(codice, c.inghiottito ? 0 : c.tasto) << c.tasto << "/" << c.maiuscole;
   }
   // With no rows in the grid every Enter is swallowed and nothing runs.
-  w.GrigliaVuota = true;
+  w.Stato.GrigliaVuota = true;
   for (int maiuscole : {0, vbCtrlMask}) {
     eseguiti.clear();
     int codice = vbKeyReturn;
@@ -347,10 +348,18 @@ TEST(FrmMain, CommandStatesOfTheShell) {
   EXPECT_FALSE(w.btn_info->isEnabled());
   EXPECT_FALSE(w.btnFine->isEnabled());
   EXPECT_FALSE(w.grTabelle->isEnabled());
-  EXPECT_TRUE(w.btnDatabase->isEnabled());
-  EXPECT_TRUE(w.List1->isEnabled());
+  // The list and "&Database" too: a click there cannot change the table behind a dialog.
+  EXPECT_FALSE(w.btnDatabase->isEnabled());
+  EXPECT_FALSE(w.List1->isEnabled());
   w.AbilitaComandi(true);
   EXPECT_TRUE(w.grTabelle->isEnabled());
+  EXPECT_TRUE(w.List1->isEnabled());
+  EXPECT_TRUE(w.btnDatabase->isEnabled());
+  // With a working copy open "&Database" stays off.
+  w.Stato.TabellaCopia = QStringLiteral("BUONI");
+  w.AbilitaComandi(false);
+  w.AbilitaComandi(true);
+  EXPECT_FALSE(w.btnDatabase->isEnabled());
   EXPECT_FALSE(w.btnAzzera->isEnabled()); // its own state comes back
   w.AbilitaManutenzione(true);
   EXPECT_TRUE(w.btnVediStruttura->isEnabled());

@@ -16,7 +16,7 @@ void Banco::Apri(const std::string &tabella) {
   conn_ = *c;
   jet::Status st = conn_->Execute("SELECT * Into TemporaneaVask from [" + tabella + "]");
   scrivibile_ = st.isOk();
-  TabellaCorrente = QString::fromStdString(tabella);
+  stato_.TabellaCorrente = stato_.TabellaCopia = QString::fromStdString(tabella);
   box_ = std::make_unique<MsgBoxSimulato>();
 
   finestra_ = std::make_unique<QWidget>();
@@ -54,8 +54,7 @@ void Banco::Apri(const std::string &tabella) {
     comandi_ = si;
     frameMain_->setEnabled(si);
   };
-  a.GrigliaVuota = &grigliaVuota_;
-  a.TabellaVuota = &tabellaVuota_;
+  a.Stato = &stato_;
   canc_ = std::make_unique<bulk::ProceduraCancellazione>(cc_, a);
   mod_ = std::make_unique<bulk::ProceduraModifica>(cm_, a);
   a.CaricaGriglia(QString(), QString());
@@ -146,7 +145,7 @@ void Banco::DoppioClic(QListWidget *l, const QString &voce) {
 std::vector<std::vector<std::string>> Banco::SalvaEdEsporta() {
   auto r = tabelle::SalvaCopia(*conn_, tabella_, "TemporaneaVask");
   EXPECT_TRUE(r.isOk()) << r.status().message();
-  vasktest::expectVaskdbCheck(file_);
+  vasktest::expectCheckClean(file_);
   return vasktest::mdbExportRows(file_, tabella_);
 }
 

@@ -86,8 +86,9 @@ protected:
   QWidget *frameMain_ = nullptr;
   grid::GrigliaDati *griglia_ = nullptr;
   bool comandi_ = true;
-  bool grigliaVuota_ = false;
-  bool tabellaVuota_ = false;
+  StatoFinestra stato_{.GrigliaVuota = false};
+  bool &grigliaVuota_ = stato_.GrigliaVuota;
+  bool &tabellaVuota_ = stato_.TabellaVuota;
   int ricariche_ = 0;
   std::function<void(const QString &, const QString &)> ricarica_;
   bulk::ControlliCondizione cc_;

@@ -134,7 +134,7 @@ TEST(FinestraBulk, AMemoModifiedAndSavedStaysWhole) {
   for (const auto &b : box.Mostrati())
     EXPECT_NE(b.titolo, QStringLiteral("Errore")) << b.testo.toStdString();
 
-  vasktest::expectVaskdbCheck(db);
+  vasktest::expectCheckClean(db);
   const auto righe = vasktest::mdbExportRows(db, "TipiDati");
   ASSERT_GE(righe.size(), 5u);
   EXPECT_EQ(righe[0][9], "Memo");

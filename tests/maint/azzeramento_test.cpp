@@ -23,8 +23,11 @@ public:
     registro << QStringLiteral("conta ") + t;
     return tabelle.at(t);
   }
-  jet::Status Esegui(const QString &sql) override {
+  int64_t righeVoci = 1; // the rows an Update of Voci touches
+  jet::Status Esegui(const QString &sql, int64_t *righe) override {
     registro << sql;
+    if (righe)
+      *righe = sql.startsWith(QStringLiteral("Update Voci")) ? righeVoci : 0;
     if (sql == fallisceSu)
       return {jet::ErrorCode::RelationshipChildren, "Impossibile eliminare: record correlati."};
     return {};
@@ -88,6 +91,16 @@ TEST_F(Azzeramento, SoloAnno) {
   EXPECT_EQ(db.registro, (QStringList{"begin", "Update Voci Set AnnoFis =2005", "commit"}));
   EXPECT_EQ(e.anno, 2005);
   EXPECT_EQ(QFileInfo(e.copia).fileName(), QStringLiteral("zelbo-20261231-183000.mdb"));
+  EXPECT_TRUE(TestoEsito(e).contains(QStringLiteral("Anno fiscale impostato: 2005")));
+
+  // Voci without rows: nothing holds the year, and the message says so.
+  db.righeVoci = 0;
+  EsitoAzzera senza = EseguiAzzeramento(db, file, {{}, 2030}, quando);
+  EXPECT_FALSE(senza.anno);
+  const QString testo = TestoEsito(senza);
+  EXPECT_FALSE(testo.contains(QStringLiteral("impostato: 2030"))) << testo.toStdString();
+  EXPECT_TRUE(testo.contains(QStringLiteral("Anno fiscale non impostato: la tabella Voci non ha "
+                                            "righe.")));
 }
 
 TEST_F(Azzeramento, GruppiZeroETredici) {

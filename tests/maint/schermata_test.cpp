@@ -30,11 +30,12 @@ TEST(Schermata, Pannelli) {
   const auto file = vasktest::copyFixture("suite/zelbo.mdb", dir);
   PercorsoDb = QString::fromStdString(dir.path().string()) + u'/';
   NomeDb = QStringLiteral("zelbo.mdb");
-  TabellaCorrente = quale == "struttura" ? QStringLiteral("TipiDati") : QStringLiteral("BUONI");
   frmMain f;
+  f.Stato.TabellaCorrente =
+      quale == "struttura" ? QStringLiteral("TipiDati") : QStringLiteral("BUONI");
   f.PrimaAttivazione = false;
   f.show();
-  f.List1->addItem(TabellaCorrente);
+  f.List1->addItem(f.Stato.TabellaCorrente);
   f.AbilitaManutenzione(true);
   if (quale == "struttura") {
     f.btnVediStruttura->click();

@@ -151,7 +151,7 @@ TEST_F(StrutturaZelbo, PannelloApertoEChiuso) {
   frmMain f;
   PercorsoDb = QFileInfo(file).absolutePath() + u'/';
   NomeDb = QFileInfo(file).fileName();
-  TabellaCorrente = QStringLiteral("Voci");
+  f.Stato.TabellaCorrente = QStringLiteral("Voci");
   f.AbilitaManutenzione(true);
   PannelloStruttura *p = PannelloStrutturaDi(f);
   ASSERT_NE(p, nullptr);
@@ -185,7 +185,7 @@ TEST_F(StrutturaZelbo, TabellaAssenteSegnalataPannelloChiuso) {
   frmMain f;
   PercorsoDb = QFileInfo(file).absolutePath() + u'/';
   NomeDb = QFileInfo(file).fileName();
-  TabellaCorrente = QStringLiteral("NonCe");
+  f.Stato.TabellaCorrente = QStringLiteral("NonCe");
   f.AbilitaManutenzione(true);
   f.btnVediStruttura->click();
   ASSERT_EQ(box.Mostrati().size(), 1u);

@@ -1,7 +1,7 @@
+#include "app/comune/messaggi.h"
 #include "fonte_prova.h"
 #include "print/comando_stampa.h"
 #include "print/formstampa.h"
-#include "print/messaggio.h"
 #include "print/rapporto.h"
 #include "print/stampante.h"
 #include "test_support.h"
@@ -37,13 +37,11 @@ protected:
                                             QMarginsF(), QPageLayout::Millimeter));
     printer = p.get();
     setCurrentPrinter(std::move(p));
-    messageFunction() = [this](const MessageRequest &r, QWidget *) { messages.push_back(r); };
     statoAnteprima() = StatoAnteprima();
   }
   void TearDown() override {
     setCurrentPrinter(nullptr);
     impostaPercorsoRapporto({});
-    messageFunction() = nullptr;
     printerDialogFunction() = nullptr;
   }
   void writeReport(int dataLines) {
@@ -64,7 +62,8 @@ protected:
   vasktest::TempDir dir;
   std::filesystem::path prn;
   QtPrinter *printer = nullptr;
-  std::vector<MessageRequest> messages;
+  MsgBoxSimulato box;
+  const std::vector<RichiestaMsgBox> &messages = box.Mostrati();
 };
 
 } // namespace
@@ -207,8 +206,8 @@ TEST_F(FormStampaTest, PrintFromThePreviewAndItsFailure) {
   f.stampa_Click();
   EXPECT_EQ(f.ultimoEsito(), EsitoStampa::Fallita);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, QStringLiteral("Problema in fase di stampa."));
-  EXPECT_TRUE(messages[0].title.isEmpty());
+  EXPECT_EQ(messages[0].testo, QStringLiteral("Problema in fase di stampa."));
+  EXPECT_TRUE(messages[0].titolo.isEmpty());
   EXPECT_TRUE(f.stampaincorso->isHidden());
   EXPECT_EQ(f.ProgressBar1->value(), 0);
 }
@@ -305,7 +304,10 @@ TEST_F(FormStampaTest, StampaCommandWritesThePreviewsReportAndEnablesTheCommands
   EXPECT_EQ(previews, 1);
   EXPECT_EQ(host.abilita, std::vector<bool>({false, true}));
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("Errore 3051\n")));
+  // In the program's own error form, through its one message-box seam.
+  EXPECT_TRUE(messages[0].testo.startsWith(QStringLiteral("Errore di run-time '3051':\r\n\r\n")))
+      << messages[0].testo.toStdString();
+  EXPECT_EQ(messages[0].stile, vbOKOnly + vbCritical);
   EXPECT_EQ(src.current, 17);
   previewFunction() = nullptr;
 }

@@ -112,14 +112,18 @@ std::vector<std::vector<std::string>> parseCsv(const std::string &text) {
   return rows;
 }
 
-std::vector<std::vector<std::string>> mdbExportRows(const fs::path &db, const std::string &table) {
+std::string mdbExport(const fs::path &db, const std::string &table) {
   std::string out;
   EXPECT_EQ(runCommand("mdb-export '" + db.string() + "' '" + table + "'", &out), 0)
       << "mdb-export refused " << table;
-  return parseCsv(out);
+  return out;
 }
 
-void expectVaskdbCheck(const fs::path &db) {
+std::vector<std::vector<std::string>> mdbExportRows(const fs::path &db, const std::string &table) {
+  return parseCsv(mdbExport(db, table));
+}
+
+void expectCheckClean(const fs::path &db) {
   std::string out;
   EXPECT_EQ(
       runCommand((binaryDir() / "vaskdb").string() + " check '" + db.string() + "' 2>&1", &out), 0)

@@ -47,10 +47,12 @@ std::vector<std::vector<std::string>> parseCsv(const std::string &text);
 std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path &db,
                                                     const std::string &table);
 
-// vaskdb check finds the file sound (the test fails otherwise).
-void expectVaskdbCheck(const std::filesystem::path &db);
-
 // The build folder's tool binaries.
 std::filesystem::path binaryDir();
+
+// A table as the independent reader (mdbtools) exports it, as CSV text; a refusal fails the test.
+std::string mdbExport(const std::filesystem::path &db, const std::string &table);
+// Fails the test unless `vaskdb check` finds the file consistent.
+void expectCheckClean(const std::filesystem::path &db);
 
 } // namespace vasktest

@@ -1,152 +1,20 @@
 // The main window driven on copies of the suite's database: choosing the database and the table,
 // the working copy with its save and discard, grid editing, the filter. Every message box and
 // file dialog is answered by the test.
-#include "app/comune/dialoghi.h"
 #include "app/comune/errori.h"
-#include "app/comune/fungen.h"
-#include "app/comune/messaggi.h"
-#include "app/frmmain.h"
 #include "data/connection.h"
 #include "data/man_db.h"
 #include "data/shared_database.h"
-#include "grid/griglia_dati.h"
+#include "finestra.h"
 #include "table/banca_dati.h"
-#include "table/gestione_tabelle.h"
-#include "test_support.h"
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTableView>
 #include <QTextEdit>
-#include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 
+using vasktest::Finestra;
+using vasktest::giraEventi;
 namespace fs = std::filesystem;
-
-namespace {
-
-const char *const kZelbo = "suite/zelbo.mdb";
-
-void giraEventi() {
-  for (int i = 0; i < 4; ++i)
-    QCoreApplication::processEvents();
-}
-
-// Whether the engine writes yet: a make-table statement on a scratch copy.
-bool scritturaDisponibile() {
-  static int stato = -1;
-  if (stato < 0) {
-    vasktest::TempDir d;
-    fs::path f = vasktest::copyFixture(kZelbo, d);
-    data::ManDB m([] { return std::string(); });
-    auto c = m.get_Conn(f.string());
-    stato = c && (*c)->Execute("SELECT * INTO ProvaScrittura FROM Vuota").isOk();
-  }
-  return stato == 1;
-}
-
-#define RICHIEDE_SCRITTURA()                                                                       \
-  do {                                                                                             \
-    VASK_REQUIRE_FIXTURES();                                                                       \
-    if (!scritturaDisponibile())                                                                   \
-      GTEST_SKIP() << "the engine does not write tables yet: working-copy test skipped";           \
-  } while (0)
-
-// The independent reader's rows of a table, as CSV text.
-std::string esporta(const fs::path &db, const std::string &tabella) {
-  std::string out;
-  int rc = vasktest::runCommand("mdb-export '" + db.string() + "' '" + tabella + "'", &out);
-  EXPECT_EQ(rc, 0) << "mdb-export refused " << tabella;
-  return out;
-}
-
-// vaskdb check on the file, where the tool has that command.
-void controlla(const fs::path &db) {
-  fs::path tool = vasktest::binaryDir() / "vaskdb";
-  std::string aiuto;
-  if (!fs::exists(tool) || vasktest::runCommand(tool.string() + " --help", &aiuto) != 0 ||
-      aiuto.find(" check ") == std::string::npos) {
-    std::printf("[ note ] vaskdb check not available: consistency check left to mdb-export\n");
-    return;
-  }
-  std::string out;
-  EXPECT_EQ(vasktest::runCommand(tool.string() + " check '" + db.string() + "' 2>&1", &out), 0)
-      << out;
-}
-
-struct Finestra : ::testing::Test {
-  vasktest::TempDir dir;
-  fs::path db;
-  MsgBoxSimulato box;
-  ApriFileSimulato dialogo;
-  std::unique_ptr<frmMain> w;
-  tabelle::GestioneTabelle *t = nullptr;
-  grid::GrigliaDati *g = nullptr;
-
-  void SetUp() override {
-    VASK_REQUIRE_FIXTURES();
-    db = vasktest::copyFixture(kZelbo, dir);
-    frmMain::ImpostaCartellaProgramma(QString::fromStdString(dir.path().string()));
-    PercorsoDb.clear();
-    NomeDb.clear();
-    TabellaCorrente.clear();
-    w = std::make_unique<frmMain>();
-    w->Termina = [] {};
-    w->show();
-    giraEventi();
-    t = w->Tabelle.get();
-    g = w->Griglia;
-  }
-  void TearDown() override {
-    if (w)
-      w->hide();
-    w.reset();
-  }
-
-  QString nomeDb() const { return QString::fromStdString(db.string()); }
-  void apriDb() {
-    dialogo.Rispondi(nomeDb());
-    w->btnDatabase->click();
-    giraEventi();
-  }
-  void scegli(const QString &tabella) {
-    auto trovati = w->List1->findItems(tabella, Qt::MatchExactly);
-    ASSERT_EQ(trovati.size(), 1) << tabella.toStdString();
-    w->List1->setCurrentItem(trovati[0]);
-    t->List1_Click();
-  }
-  void apri(const QString &tabella) {
-    scegli(tabella);
-    w->btnTabella->click();
-    giraEventi();
-  }
-  QString stato(int pannello) { return TestoStato(pannello); }
-  QStringList testiMostrati() {
-    QStringList l;
-    for (const auto &m : box.Mostrati())
-      l << m.testo;
-    return l;
-  }
-  // Runs SQL on the file outside the window (to shape a table before it is opened).
-  void prepara(const std::vector<std::string> &istruzioni) {
-    auto c = t->Banca()->GestoreDb.get_Conn(db.string());
-    ASSERT_TRUE(c.isOk());
-    for (const auto &s : istruzioni)
-      ASSERT_TRUE((*c)->Execute(s).isOk()) << s;
-  }
-  void tasto(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    QKeyEvent giu(QEvent::KeyPress, k, m);
-    QApplication::sendEvent(g->vista(), &giu);
-    giraEventi();
-  }
-  long righe() { return g->RecordsetGriglia() ? g->RecordsetGriglia()->RecordCount() : -1; }
-};
-
-} // namespace
 
 // ------------------------------------------------------------------ reads only
 
@@ -214,9 +82,10 @@ TEST_F(Finestra, RefusedFilesLeaveThePreviousDatabaseInPlace) {
 
 TEST_F(Finestra, ClickShowsPaddedNameAndRowCount) {
   apriDb();
-  EXPECT_FALSE(w->btnVediStruttura->isEnabled());
+  // The focus and the space key given to the list after opening choose its first table.
+  EXPECT_EQ(w->Stato.TabellaCorrente, w->List1->item(0)->text());
   scegli("Listino Prezzi");
-  EXPECT_EQ(TabellaCorrente, QStringLiteral("Listino Prezzi"));
+  EXPECT_EQ(w->Stato.TabellaCorrente, QStringLiteral("Listino Prezzi"));
   EXPECT_EQ(stato(3), QStringLiteral("Listino Prezzi       - Records: 25"));
   EXPECT_TRUE(w->btnVediStruttura->isEnabled());
   EXPECT_TRUE(w->btnAzzera->isEnabled());
@@ -242,7 +111,7 @@ TEST_F(Finestra, CommandsWithoutADatabaseSayItAndDoNothingElse) {
   w->btnFiltro->click();
   ASSERT_EQ(box.Mostrati().size(), 1u);
   EXPECT_TRUE(box.Mostrati()[0].testo.contains("Nessuna riga selezionata"));
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
 }
 
 // A working copy left behind by an abnormal end: listed, and shown by the grid loader with its
@@ -262,7 +131,7 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
   apriDb();
   ASSERT_EQ(w->List1->findItems("TemporaneaVask", Qt::MatchExactly).size(), 1);
   scegli("CLIENTI");
-  t->HaCampoID = true;
+  w->Stato.HaCampoID = true;
   t->CaricaGriglia("CISTERNERICONC", QString());
   EXPECT_EQ(g->Titolo(), QStringLiteral("Tabella: CISTERNERICONC - Ordine su ID"));
   EXPECT_EQ(g->Colonne()[3].intestazione, QStringLiteral("Importo\r\n(3)"));
@@ -278,12 +147,12 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
     giraEventi();
   };
   filtra("Data");
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where [Data] = #2023-01-25#"));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where [Data] = #2023-01-25#"));
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   EXPECT_GE(righe(), 1);
   EXPECT_EQ(g->ColonnaCorrente(), 1);
   filtra("Importo");
-  EXPECT_EQ(w->CondizioneFiltro,
+  EXPECT_EQ(w->Stato.CondizioneFiltro,
             QStringLiteral("Where [Data] = #2023-01-25# AND [Importo] = 1758.79"));
   EXPECT_EQ(righe(), 1);
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1 (filtrati)"));
@@ -296,19 +165,18 @@ TEST_F(Finestra, LeftoverCopyIsListedAndTheLoaderFiltersIt) {
   int f2 = 113;
   w->grTabelle_TastoGiu(f2, 2);
   giraEventi();
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
   EXPECT_EQ(righe(), tutte);
   EXPECT_EQ(g->ColonnaCorrente(), 3);
   EXPECT_FALSE(stato(3).contains("filtrati"));
   // Shift+F2 does nothing.
   w->grTabelle_TastoGiu(f2, 1);
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
 }
 
 // ------------------------------------------------------------------ the working copy
 
 TEST_F(Finestra, OpenShowsCaptionHeadingsCounterAndStates) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("BUONI");
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
@@ -318,34 +186,33 @@ TEST_F(Finestra, OpenShowsCaptionHeadingsCounterAndStates) {
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1.234"));
   EXPECT_EQ(stato(2), QString());
   EXPECT_EQ(righe(), 1234);
-  EXPECT_TRUE(t->HaCampoID);
+  EXPECT_TRUE(w->Stato.HaCampoID);
   EXPECT_FALSE(w->btnDatabase->isEnabled());
   EXPECT_TRUE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnNuovo->isEnabled());
   EXPECT_FALSE(w->btnVediStruttura->isEnabled());
-  EXPECT_FALSE(w->GrigliaVuota);
+  EXPECT_FALSE(w->Stato.GrigliaVuota);
   // Ordered on ID: the first row is ID 1.
   EXPECT_EQ(*g->RecordsetGriglia()->value("ID"), jet::Value(int32_t(1)));
 
   // A field "Id" is not "ID": ordered on the first field.
   apri("Anagrafica");
-  EXPECT_FALSE(t->HaCampoID);
+  EXPECT_FALSE(w->Stato.HaCampoID);
   EXPECT_EQ(g->Titolo(), QStringLiteral("Tabella: ANAGRAFICA - Ordine su Cognome"));
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 10"));
 }
 
 TEST_F(Finestra, EditSaveAndDiscard) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   // Discard: the real table is untouched and the copy is gone.
   apri("Listino Prezzi");
-  const std::string prima = esporta(db, "Listino Prezzi");
+  const std::string prima = vasktest::mdbExport(db, "Listino Prezzi");
   g->setCol(0);
   ASSERT_TRUE(g->setTestoCella("CAMBIATO").isOk());
   w->btnUscita->click();
   giraEventi();
   EXPECT_TRUE(box.Mostrati().empty());
-  EXPECT_EQ(esporta(db, "Listino Prezzi"), prima);
+  EXPECT_EQ(vasktest::mdbExport(db, "Listino Prezzi"), prima);
   EXPECT_TRUE(w->btnDatabase->isEnabled());
   EXPECT_FALSE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnVediStruttura->isEnabled());
@@ -363,7 +230,7 @@ TEST_F(Finestra, EditSaveAndDiscard) {
   EXPECT_TRUE(w->btnDatabase->isEnabled());
   EXPECT_FALSE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnAzzera->isEnabled());
-  std::string dopo = esporta(db, "Listino Prezzi");
+  std::string dopo = vasktest::mdbExport(db, "Listino Prezzi");
   EXPECT_NE(dopo.find("\"CAMBIATO\",3.25"), std::string::npos) << dopo;
   EXPECT_EQ(std::count(dopo.begin(), dopo.end(), '\n'), 26);
   // The copy is gone: the independent reader's table list does not hold it.
@@ -371,11 +238,10 @@ TEST_F(Finestra, EditSaveAndDiscard) {
   ASSERT_EQ(vasktest::runCommand("mdb-tables -1 '" + db.string() + "'", &tabelle), 0);
   EXPECT_NE(tabelle.find("Listino Prezzi"), std::string::npos) << tabelle;
   EXPECT_EQ(tabelle.find("TemporaneaVask"), std::string::npos) << tabelle;
-  controlla(db);
+  vasktest::expectCheckClean(db);
 }
 
 TEST_F(Finestra, EmptyTableAsksAndBothAnswersDoWhatTheySay) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   box.Rispondi(vbNo);
   apri("Vuota");
@@ -384,7 +250,7 @@ TEST_F(Finestra, EmptyTableAsksAndBothAnswersDoWhatTheySay) {
             QStringLiteral("Tabella Vuota ! \r\nAggiungere un record vuoto ?"));
   EXPECT_EQ(box.Mostrati()[0].titolo, QStringLiteral("TABELLA  VUOTA"));
   EXPECT_EQ(box.Mostrati()[0].stile, vbYesNo + vbCritical + vbDefaultButton2);
-  EXPECT_TRUE(w->GrigliaVuota);
+  EXPECT_TRUE(w->Stato.GrigliaVuota);
   EXPECT_FALSE(w->btnSalva->isEnabled());
   EXPECT_TRUE(w->btnDatabase->isEnabled());
 
@@ -393,13 +259,12 @@ TEST_F(Finestra, EmptyTableAsksAndBothAnswersDoWhatTheySay) {
   apri("Vuota");
   EXPECT_EQ(box.Mostrati().size(), 1u);
   EXPECT_EQ(righe(), 1);
-  EXPECT_FALSE(w->GrigliaVuota);
+  EXPECT_FALSE(w->Stato.GrigliaVuota);
   EXPECT_TRUE(w->btnSalva->isEnabled());
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 1"));
 }
 
 TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("CLIENTI");
   ASSERT_EQ(righe(), 150);
@@ -411,19 +276,19 @@ TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
     giraEventi();
   };
   filtra("Indirizzo");
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where [Indirizzo] = 'Via Dell''Orto, 124'"));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where [Indirizzo] = 'Via Dell''Orto, 124'"));
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   const long conIndirizzo = righe();
   EXPECT_GE(conIndirizzo, 1);
   EXPECT_EQ(g->ColonnaCorrente(), g->RecordsetGriglia()->fieldIndex("Indirizzo"));
   EXPECT_TRUE(stato(3).endsWith(" (filtrati)"));
   filtra("Note");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [Note] IS NULL"));
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Note] IS NULL"));
   filtra("DataInserimento");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [DataInserimento] = #2015-11-08#"));
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [DataInserimento] = #2015-11-08#"));
   filtra("Fido");
-  EXPECT_TRUE(w->CondizioneFiltro.endsWith(" AND [Fido] = 1261.2800"))
-      << w->CondizioneFiltro.toStdString();
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Fido] = 1261.2800"))
+      << w->Stato.CondizioneFiltro.toStdString();
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   EXPECT_EQ(righe(), 1);
   EXPECT_EQ(*g->RecordsetGriglia()->value("ID"), jet::Value(int32_t(1)));
@@ -434,14 +299,13 @@ TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
   int f2 = 113;
   w->grTabelle_TastoGiu(f2, 2);
   giraEventi();
-  EXPECT_EQ(w->CondizioneFiltro, QStringLiteral("Where "));
+  EXPECT_EQ(w->Stato.CondizioneFiltro, QStringLiteral("Where "));
   EXPECT_EQ(righe(), 150);
   EXPECT_EQ(g->ColonnaCorrente(), 3);
   EXPECT_EQ(stato(3), QStringLiteral("Record 1 di 150"));
 }
 
 TEST_F(Finestra, NewRowTakesTheHighestIdPlusOne) {
-  RICHIEDE_SCRITTURA();
   prepara({"INSERT INTO Vuota (ID, Descrizione) VALUES (1, 'uno')",
            "INSERT INTO Vuota (ID, Descrizione) VALUES (5, 'cinque')",
            "INSERT INTO Vuota (ID, Descrizione) VALUES (3, 'tre')"});
@@ -474,7 +338,6 @@ TEST_F(Finestra, NewRowTakesTheHighestIdPlusOne) {
 }
 
 TEST_F(Finestra, LastRowDeletedAfterTheHint) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("msysNote");
   ASSERT_EQ(righe(), 1);
@@ -491,13 +354,12 @@ TEST_F(Finestra, LastRowDeletedAfterTheHint) {
   EXPECT_EQ(righe(), 0);
   w->btnSalva->click();
   giraEventi();
-  std::string dopo = esporta(db, "msysNote");
+  std::string dopo = vasktest::mdbExport(db, "msysNote");
   EXPECT_EQ(std::count(dopo.begin(), dopo.end(), '\n'), 1) << dopo;
-  controlla(db);
+  vasktest::expectCheckClean(db);
 }
 
 TEST_F(Finestra, CtrlEnterOpensThePanelOnTextOnly) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("CLIENTI");
   auto rs = g->RecordsetGriglia();
@@ -529,10 +391,9 @@ TEST_F(Finestra, CtrlEnterOpensThePanelOnTextOnly) {
 }
 
 TEST_F(Finestra, SaveThatWouldDuplicateAKeyIsRefusedAndChangesNothing) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("CATEGORIE");
-  const std::string prima = esporta(db, "CATEGORIE");
+  const std::string prima = vasktest::mdbExport(db, "CATEGORIE");
   auto rs = g->RecordsetGriglia();
   ASSERT_GE(rs->RecordCount(), 2);
   // The copy has no keys: two rows can share ID 1 there, not in the real table.
@@ -546,19 +407,18 @@ TEST_F(Finestra, SaveThatWouldDuplicateAKeyIsRefusedAndChangesNothing) {
   EXPECT_TRUE(m.contains("non è stata registrata")) << m.toStdString();
   EXPECT_TRUE(m.contains("duplicat")) << m.toStdString();
   EXPECT_TRUE(m.contains("ID = 1")) << m.toStdString();
-  EXPECT_EQ(esporta(db, "CATEGORIE"), prima);
+  EXPECT_EQ(vasktest::mdbExport(db, "CATEGORIE"), prima);
   // The copy stays open for correction.
   EXPECT_TRUE(w->btnSalva->isEnabled());
   EXPECT_FALSE(w->btnDatabase->isEnabled());
   EXPECT_EQ(righe(), rs->RecordCount());
-  controlla(db);
+  vasktest::expectCheckClean(db);
 }
 
 TEST_F(Finestra, UntrappedFailureIsShownItsOpenTransactionRolledBackAndTheWindowGoesOn) {
-  RICHIEDE_SCRITTURA();
   apriDb();
   apri("CATEGORIE");
-  const std::string prima = esporta(db, "CATEGORIE");
+  const std::string prima = vasktest::mdbExport(db, "CATEGORIE");
   const long copia = righe();
   auto conn = t->Banca()->ConnessioneDb;
   // A command that opens a transaction, writes, and fails on a statement the engine refuses.
@@ -603,6 +463,6 @@ TEST_F(Finestra, UntrappedFailureIsShownItsOpenTransactionRolledBackAndTheWindow
   giraEventi();
   EXPECT_EQ(box.Mostrati().size(), 2u) << testiMostrati().join("|").toStdString();
   EXPECT_TRUE(w->btnDatabase->isEnabled());
-  EXPECT_EQ(esporta(db, "CATEGORIE"), prima);
-  controlla(db);
+  EXPECT_EQ(vasktest::mdbExport(db, "CATEGORIE"), prima);
+  vasktest::expectCheckClean(db);
 }

@@ -1,5 +1,7 @@
 #include "app/comune/dialoghi.h"
 
+#include "app/comune/messaggi.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -33,7 +35,7 @@ QString MostraApriFileQt(const RichiestaApriFile &r) {
     std::fflush(stderr);
     return QString();
   }
-  QFileDialog dlg(r.genitore ? r.genitore : QApplication::activeWindow(), r.titolo);
+  QFileDialog dlg(r.genitore ? r.genitore : GenitoreDialoghi(), r.titolo);
   dlg.setFileMode(QFileDialog::ExistingFile);
   dlg.setAcceptMode(QFileDialog::AcceptOpen);
   if (!r.cartellaIniziale.isEmpty())
@@ -64,7 +66,7 @@ bool MostraImpostaStampanteQt(QPrinter &stampante, QWidget *genitore) {
     std::fflush(stderr);
     return false;
   }
-  QPrintDialog dlg(&stampante, genitore ? genitore : QApplication::activeWindow());
+  QPrintDialog dlg(&stampante, genitore ? genitore : GenitoreDialoghi());
   return dlg.exec() == QDialog::Accepted;
 }
 

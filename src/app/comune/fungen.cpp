@@ -21,7 +21,6 @@
 QString PercorsoDb;
 QString NomeDb;
 bool MostraSuggerimenti = true;
-QString TabellaCorrente;
 
 namespace {
 
@@ -160,6 +159,14 @@ void MostraStato(const QString &testo, qint16 pannello) {
     return;
   if (QLabel *p = b.pannelli.at(pannello - 1))
     p->setText(testo);
+}
+
+void MostraStatoOra(const QString &testo, qint16 pannello) {
+  MostraStato(testo, pannello);
+  BarraStato &b = barra();
+  if (b.finestra && b.finestra->isVisible() && pannello >= 1 && pannello <= b.pannelli.size())
+    if (QLabel *p = b.pannelli.at(pannello - 1))
+      p->repaint();
 }
 
 QString TestoStato(qint16 pannello) {

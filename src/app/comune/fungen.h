@@ -17,7 +17,6 @@ class Forma;
 extern QString PercorsoDb;      // folder of the database, used as a prefix of NomeDb unchanged
 extern QString NomeDb;          // file name of the database
 extern bool MostraSuggerimenti; // registered controls get their pop-up hint
-extern QString TabellaCorrente; // the table chosen in the table list
 
 // --- Status bar ---------------------------------------------------------------------------
 
@@ -25,6 +24,8 @@ extern QString TabellaCorrente; // the table chosen in the table list
 void ImpostaBarraStato(QWidget *finestra, const QList<QLabel *> &pannelli);
 // Sets the panel's text; does nothing while the window is missing or hidden or has no such panel.
 void MostraStato(const QString &testo, qint16 pannello);
+// The same, painted at once: for a text to be seen before a long work holds the event loop.
+void MostraStatoOra(const QString &testo, qint16 pannello);
 // The panel's current text (empty when there is none).
 QString TestoStato(qint16 pannello);
 

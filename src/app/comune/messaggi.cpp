@@ -1,6 +1,7 @@
 #include "app/comune/messaggi.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <cstdio>
@@ -62,6 +63,17 @@ int RispostaPredefinita(int stile) {
   return i < r.size() ? r[i] : r.front();
 }
 
+QWidget *GenitoreDialoghi() {
+  if (QWidget *w = QApplication::activeModalWidget())
+    return w;
+  if (QWidget *w = QApplication::activeWindow())
+    return w;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->isVisible() && qobject_cast<QMainWindow *>(w))
+      return w;
+  return nullptr;
+}
+
 int MostraMsgBoxQt(const RichiestaMsgBox &richiesta) {
   if (risposteAutomatiche()) {
     int risposta = RispostaPredefinita(richiesta.stile);
@@ -70,7 +82,7 @@ int MostraMsgBoxQt(const RichiestaMsgBox &richiesta) {
     std::fflush(stderr);
     return risposta;
   }
-  QMessageBox box(QApplication::activeWindow());
+  QMessageBox box(GenitoreDialoghi());
   PreparaMsgBoxQt(box, richiesta);
   box.exec();
   return RispostaMsgBoxQt(box, richiesta.stile);

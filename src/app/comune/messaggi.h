@@ -18,6 +18,7 @@
 #include <vector>
 
 class QMessageBox;
+class QWidget;
 
 // Buttons.
 constexpr int vbOKOnly = 0;
@@ -69,6 +70,9 @@ int RispostaPredefinita(int stile);
 
 // The program's own handler: a QMessageBox over the active window.
 int MostraMsgBoxQt(const RichiestaMsgBox &richiesta);
+// The window a box or dialog is shown over: the active one, or, between windows (after a
+// dialog or a close request), the program's main window, never the bare screen.
+QWidget *GenitoreDialoghi();
 // Its two halves: the box's title, text, icon and buttons; the answer of the button clicked.
 void PreparaMsgBoxQt(QMessageBox &box, const RichiestaMsgBox &richiesta);
 int RispostaMsgBoxQt(const QMessageBox &box, int stile);
