@@ -1,6 +1,5 @@
 #include "sql/literal.h"
 
-#include "jet/csv_export.h"
 #include "sql/convert.h"
 
 #include <charconv>
@@ -56,10 +55,13 @@ std::string literal(const jet::Value &v) {
     return dateLiteral(v.as<jet::DateTime>());
   if (v.is<uint8_t>() || v.is<int16_t>() || v.is<int32_t>())
     return toText(v);
-  if (v.is<jet::Currency>()) // every stored digit, with a full stop
-    return jet::formatCurrency(v.as<jet::Currency>());
-  if (v.is<jet::Decimal>())
-    return jet::formatDecimal(v.as<jet::Decimal>());
+  if (v.is<jet::Currency>() || v.is<jet::Decimal>()) {
+    std::string s = toText(v); // exact digits, with a decimal comma
+    for (char &c : s)
+      if (c == ',')
+        c = '.';
+    return s;
+  }
   if (v.is<float>())
     return numberLiteral(static_cast<double>(v.as<float>()));
   if (v.is<double>())

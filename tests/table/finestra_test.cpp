@@ -287,7 +287,7 @@ TEST_F(Finestra, FiltersChainWithApostropheNullDateAndDecimalThenTutti) {
   filtra("DataInserimento");
   EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [DataInserimento] = #2015-11-08#"));
   filtra("Fido");
-  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Fido] = 1261.2800"))
+  EXPECT_TRUE(w->Stato.CondizioneFiltro.endsWith(" AND [Fido] = 1261.28"))
       << w->Stato.CondizioneFiltro.toStdString();
   EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
   EXPECT_EQ(righe(), 1);
