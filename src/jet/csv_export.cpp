@@ -1,5 +1,7 @@
 #include "jet/csv_export.h"
 
+#include "jet/date_range.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -87,10 +89,6 @@ std::string scaled(bool negative, unsigned __int128 magnitude, unsigned scale) {
   return d;
 }
 
-// Access dates run from year 100 to 9999; beyond that a stored value is shown as a number.
-constexpr double kMinDate = -657434.0;
-constexpr double kMaxDate = 2958466.0;
-
 } // namespace
 
 std::string formatDecimal(const Decimal &d) {
@@ -152,7 +150,7 @@ void appendCsvField(std::string &out, const Value &v) {
         } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
           appendFloat(out, x);
         } else if constexpr (std::is_same_v<T, DateTime>) {
-          if (x.days >= kMinDate && x.days < kMaxDate)
+          if (dateInRange(x.days)) // beyond the dates Access holds: the number as stored
             appendDate(out, x);
           else
             appendFloat(out, x.days);

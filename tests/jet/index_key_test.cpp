@@ -1,3 +1,4 @@
+#include "index_fixture.h"
 #include "jet/index_key.h"
 
 #include <cmath>
@@ -5,6 +6,7 @@
 #include <limits>
 
 using namespace jet;
+using indextest::hexBytes;
 
 namespace {
 
@@ -21,13 +23,6 @@ Bytes key1(const IndexKeyColumn &c, const Value &v) {
   Status st = appendIndexKeyColumn(c, v, out);
   EXPECT_TRUE(st.isOk()) << st.message();
   return out;
-}
-
-Bytes hexBytes(const std::string &hex) {
-  Bytes b;
-  for (size_t i = 0; i + 1 < hex.size(); i += 3)
-    b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return b;
 }
 
 // Keys of values given in ascending order must sort the same way byte by byte, and the other

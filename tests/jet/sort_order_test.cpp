@@ -1,3 +1,4 @@
+#include "index_fixture.h"
 #include "jet/sort_order.h"
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <vector>
 
 using namespace jet;
+using indextest::hexBytes;
 
 namespace {
 
@@ -14,13 +16,6 @@ Bytes key(const std::string &text, bool ascending = true) {
   Status st = appendGeneralTextKey(text, ascending, out);
   EXPECT_TRUE(st.isOk()) << st.message();
   return out;
-}
-
-Bytes hexBytes(const std::string &hex) {
-  Bytes b;
-  for (size_t i = 0; i + 1 < hex.size(); i += 3)
-    b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return b;
 }
 
 // Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.

@@ -13,15 +13,9 @@
 
 using namespace jet;
 using namespace writetest;
+using indextest::hexBytes;
 
 namespace {
-
-Bytes hexBytes(const std::string &hex) {
-  Bytes b;
-  for (size_t i = 0; i + 1 < hex.size(); i += 3)
-    b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return b;
-}
 
 // A text and its key in the reference code tables (ascending, after the flag byte).
 struct Sample {
