@@ -27,9 +27,9 @@ std::string formatGeneral(double d, int digits) {
   return out;
 }
 
-std::string twoDigits(int n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", n);
+std::string zeroPadded(int n, int width) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*d", width, n);
   return buf;
 }
 
@@ -360,10 +360,13 @@ std::string testoValore(const jet::Value &v) {
   case jet::ValueKind::DateTime: {
     jet::DateTime d = std::get<jet::DateTime>(s);
     jet::CivilDateTime c = jet::toCivil(d);
-    std::string time = twoDigits(c.hour) + ":" + twoDigits(c.minute) + ":" + twoDigits(c.second);
+    std::string time =
+        zeroPadded(c.hour, 2) + ":" + zeroPadded(c.minute, 2) + ":" + zeroPadded(c.second, 2);
     if (std::trunc(d.days) == 0)
       return time; // a time of day with no date
-    std::string date = twoDigits(c.day) + "/" + twoDigits(c.month) + "/" + std::to_string(c.year);
+    // The short date form: four digits of year, 0100 included.
+    std::string date =
+        zeroPadded(c.day, 2) + "/" + zeroPadded(c.month, 2) + "/" + zeroPadded(c.year, 4);
     if (c.hour == 0 && c.minute == 0 && c.second == 0)
       return date;
     return date + " " + time;

@@ -1,5 +1,6 @@
 #include "jet/csv_export.h"
 
+#include "jet/date_range.h"
 #include "jet/errors.h"
 #include "jet/row_codec.h"
 #include "jet/text_codec.h"
@@ -305,12 +306,8 @@ std::string scaled(bool negative, unsigned __int128 magnitude, unsigned scale) {
   return d;
 }
 
-// Access dates run from year 100 to 9999; beyond that a stored value is shown as a number.
-constexpr double kMinDate = -657434.0;
-constexpr double kMaxDate = 2958466.0;
-
 void appendDateTime(Out &out, DateTime d, const Style &style) {
-  if (!(d.days >= kMinDate && d.days < kMaxDate)) {
+  if (!dateInRange(d.days)) { // beyond the dates Access holds: the number as stored
     appendFloat(out, d.days, style);
     return;
   }

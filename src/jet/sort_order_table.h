@@ -1,24 +1,27 @@
 #pragma once
-// Character codes of the General sort order, one entry per character (internal to sort_order).
+// Codes of the General sort order, one per UTF-16 unit (internal to sort_order).
 #include <cstdint>
 
 namespace jet::sortorder {
 
 enum class CodeKind : uint8_t {
-  None,        // no code: the encoder refuses the character
+  Ignored,     // left out of the key
   Simple,      // only inline bytes
-  Accented,    // inline bytes of the base letter plus one extra byte for the accent or form
+  Accented,    // inline bytes of the base letter plus extra bytes for the accent or form
   Unprintable, // no inline bytes; a positional code after the text
+  Modifier,    // no inline bytes; added to the accent byte of the character before
+  Kana,        // inline bytes, extra bytes if any, and a size flag after the text
+  SmallKana,   // the same, flagged as the small form
 };
 
 struct CharCode {
-  CodeKind kind;
-  uint8_t inlineLength; // 0 to 2
-  uint8_t inlineBytes[2];
-  uint8_t extra; // accent byte (Accented) or code byte (Unprintable)
+  CodeKind kind = CodeKind::Ignored;
+  uint8_t inlineLength = 0; // 0 to 4
+  uint8_t extraLength = 0;  // 0 to 2: accent bytes, the unprintable code or the modifier
+  uint8_t inlineBytes[4] = {};
+  uint8_t extraBytes[2] = {};
 };
 
-// The code of a character, or a CodeKind::None entry.
-const CharCode &charCode(char32_t c);
+CharCode charCode(char16_t unit);
 
 } // namespace jet::sortorder

@@ -1,5 +1,7 @@
 #include "jet/value.h"
 
+#include "jet/date_range.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +48,22 @@ void civilFromDays(int64_t z, int &y, int &m, int &d) {
 
 const int64_t kEpochOffset = daysFromCivil(1899, 12, 30);
 
+// The day and the second of the day of a serial date, rounded to the second.
+struct DayAndSecond {
+  int64_t day;
+  int64_t second;
+};
+
+DayAndSecond roundToSecond(double days) {
+  const double whole = std::trunc(days);
+  DayAndSecond r{static_cast<int64_t>(whole), std::llround(std::fabs(days - whole) * 86400.0)};
+  if (r.second >= 86400) { // rounding carried into the next day
+    r.second -= 86400;
+    r.day += 1;
+  }
+  return r;
+}
+
 } // namespace
 
 DateTime toDateTime(const CivilDateTime &c) {
@@ -56,20 +74,19 @@ DateTime toDateTime(const CivilDateTime &c) {
 }
 
 CivilDateTime toCivil(DateTime d) {
-  double whole = std::trunc(d.days);
-  double frac = std::fabs(d.days - whole);
-  int64_t secs = std::llround(frac * 86400.0);
-  int64_t day = static_cast<int64_t>(whole);
-  if (secs >= 86400) { // rounding carried into the next day
-    secs -= 86400;
-    day += 1;
-  }
+  const auto [day, secs] = roundToSecond(d.days);
   CivilDateTime c;
   civilFromDays(day + kEpochOffset, c.year, c.month, c.day);
   c.hour = static_cast<int>(secs / 3600);
   c.minute = static_cast<int>(secs / 60 % 60);
   c.second = static_cast<int>(secs % 60);
   return c;
+}
+
+bool dateInRange(double days) {
+  // Beyond the last day by less than a second rounds into the year 10000.
+  return days > kFirstDateDay - 1 && days < kLastDateDay + 1 &&
+         roundToSecond(days).day <= static_cast<int64_t>(kLastDateDay);
 }
 
 std::string formatIso(DateTime d) {

@@ -1,6 +1,7 @@
 #include "sql/convert.h"
 
 #include "jet/column_info.h"
+#include "jet/date_range.h"
 #include "sql/text.h"
 
 #include <cfloat>
@@ -15,10 +16,6 @@ using jet::Value;
 using jet::ValueKind;
 
 namespace {
-
-// Serial numbers of 1 January 100 and of 31 December 9999 at the last second.
-constexpr double kMinDate = -657434.0;
-constexpr double kMaxDate = 2958465.99999;
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -286,10 +283,6 @@ std::optional<jet::DateTime> parseDateLiteral(std::string_view text) {
 
 std::optional<jet::DateTime> parseItalianDate(std::string_view text, bool withTime) {
   return parseDate(text, true, withTime);
-}
-
-bool dateInRange(double days) {
-  return days >= kMinDate && days <= kMaxDate;
 }
 
 std::string formatNumber(double d) {
@@ -657,7 +650,7 @@ jet::Result<Value> convertForColumn(const Value &v, const ColumnDef &col) {
     auto d = toDouble(v);
     if (!d)
       return mismatch(v, col);
-    if (!dateInRange(*d))
+    if (!jet::dateInRange(*d))
       return overflow(v, col);
     return Value{jet::DateTime{*d}};
   }

@@ -30,7 +30,6 @@ std::optional<double> parseNumber(std::string_view text);
 std::optional<jet::DateTime> parseDateLiteral(std::string_view text);
 // A date written day/month/year (or year-month-day), with an optional time when withTime.
 std::optional<jet::DateTime> parseItalianDate(std::string_view text, bool withTime);
-bool dateInRange(double days);
 
 std::string formatNumber(double d);
 std::string formatCurrency(jet::Currency c);

@@ -1,5 +1,6 @@
 #include "sql/eval.h"
 
+#include "jet/date_range.h"
 #include "sql/convert.h"
 #include "sql/text.h"
 
@@ -188,7 +189,7 @@ Value arithmetic(const std::string &op, const Node &na, const Value &a0, const N
     double r = op == "+" ? x + y : op == "-" ? x - y : x * y;
     if (op == "*" || (op == "-" && ra == RDate && rb == RDate))
       return checkedDouble(r);
-    if (!dateInRange(r))
+    if (!jet::dateInRange(r))
       raise(ErrorCode::Overflow, "Overflow: la data risultante è fuori dall'intervallo ammesso.");
     return Value(jet::DateTime{r});
   }
@@ -709,7 +710,7 @@ struct FuncNode : Node {
         return *d;
     if (rankOf(v) != RNone) {
       double d = *toDouble(v);
-      if (dateInRange(d))
+      if (jet::dateInRange(d))
         return jet::DateTime{d};
     }
     badArg(i, v);

@@ -225,6 +225,13 @@ TEST_F(Griglia, TypedCellsWriteValuesOfTheirFieldsType) {
   digita(1, kData, "1/2/2004 08:30");
   EXPECT_EQ(writer->updated.back()[kData], Value(jet::toDateTime({2004, 2, 1, 8, 30, 0})));
   EXPECT_EQ(cella(1, kData), "01/02/2004 08:30:00");
+  // The first day of the calendar, with its time; what the cell shows reads back unchanged.
+  digita(1, kData, "1/1/0100 12:00");
+  EXPECT_EQ(writer->updated.back()[kData], Value(jet::DateTime{-657434.5}));
+  EXPECT_EQ(cella(1, kData), "01/01/0100 12:00:00");
+  size_t primoGiorno = writer->updated.size();
+  digita(1, kData, cella(1, kData));
+  EXPECT_EQ(writer->updated.size(), primoGiorno);
 
   // Yes/no is a check: Space toggles it.
   vai(1, kAttivo);

@@ -63,6 +63,9 @@ TEST(TestoValore, DatesDayFirstWithTheTimeOnlyWhenThereIsOne) {
   EXPECT_EQ(testoValore(quando(2003, 1, 5, 9, 5, 7)), "05/01/2003 09:05:07");
   EXPECT_EQ(testoValore(Value(jet::DateTime{0.75})), "18:00:00"); // a time with no date
   EXPECT_EQ(testoValore(quando(1850, 3, 1, 6)), "01/03/1850 06:00:00");
+  // The year has four digits, as the short date form writes it.
+  EXPECT_EQ(testoValore(Value(jet::DateTime{-657434.5})), "01/01/0100 12:00:00");
+  EXPECT_EQ(testoValore(quando(999, 12, 31)), "31/12/0999");
 }
 
 TEST(TestoValore, IsTheSameWhateverTheCLocale) {
@@ -138,7 +141,8 @@ TEST(LeggiValore, DatesDayFirstWithOrWithoutTime) {
   EXPECT_EQ(rifiuto("25/12/2003 24:00", Date), jet::ErrorCode::TypeMismatch);
   EXPECT_EQ(rifiuto("domani", Date), jet::ErrorCode::TypeMismatch);
   // What the grid shows reads back as the same value.
-  for (auto v : {quando(2003, 12, 25), quando(1999, 7, 4, 13, 14, 15), quando(1850, 3, 1, 6)})
+  for (auto v : {quando(2003, 12, 25), quando(1999, 7, 4, 13, 14, 15), quando(1850, 3, 1, 6),
+                 quando(100, 1, 1, 12), quando(100, 1, 1, 23, 59, 59), quando(9999, 12, 31, 18)})
     EXPECT_EQ(leggi(testoValore(v), Date), v) << testoValore(v);
 }
 

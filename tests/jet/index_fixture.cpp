@@ -411,4 +411,11 @@ std::string hex(std::span<const uint8_t> bytes) {
   return out;
 }
 
+jet::Bytes hexBytes(const std::string &hex) {
+  jet::Bytes b;
+  for (size_t i = 0; i + 1 < hex.size(); i += 3)
+    b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return b;
+}
+
 } // namespace indextest

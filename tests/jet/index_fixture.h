@@ -80,5 +80,7 @@ struct CsvField {
 std::vector<std::vector<CsvField>> readCsv(const std::filesystem::path &path);
 
 std::string hex(std::span<const uint8_t> bytes);
+// The other way: "7f 4a 01" (two hex digits and a blank a byte) to its bytes.
+jet::Bytes hexBytes(const std::string &hex);
 
 } // namespace indextest

@@ -1,3 +1,4 @@
+#include "index_fixture.h"
 #include "jet/index_key.h"
 
 #include <cmath>
@@ -5,6 +6,7 @@
 #include <limits>
 
 using namespace jet;
+using indextest::hexBytes;
 
 namespace {
 
@@ -21,13 +23,6 @@ Bytes key1(const IndexKeyColumn &c, const Value &v) {
   Status st = appendIndexKeyColumn(c, v, out);
   EXPECT_TRUE(st.isOk()) << st.message();
   return out;
-}
-
-Bytes hexBytes(const std::string &hex) {
-  Bytes b;
-  for (size_t i = 0; i + 1 < hex.size(); i += 3)
-    b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return b;
 }
 
 // Keys of values given in ascending order must sort the same way byte by byte, and the other
@@ -220,7 +215,7 @@ TEST(IndexKey, RefusesValuesThatDoNotFitTheColumn) {
       {col(ColumnType::Ole), Value::null(), ErrorCode::Unsupported},
       {italian, Value("a"), ErrorCode::Unsupported},
       {general2010, Value("a"), ErrorCode::Unsupported},
-      {col(ColumnType::Text), Value("中"), ErrorCode::KeyNotEncodable},
+      {col(ColumnType::Text), Value("T\xc5kyo"), ErrorCode::KeyNotEncodable},
   };
   for (const auto &c : cases) {
     Bytes out = {0x42};
