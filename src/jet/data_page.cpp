@@ -18,7 +18,7 @@ Result<DataPage> DataPage::view(PageRef page) {
 }
 
 bool DataPage::isLongValuePage() const {
-  return std::memcmp(page_->data() + 4, "LVAL", 4) == 0;
+  return std::memcmp(page_->data() + kOwnerOffset, kLongValueTag, 4) == 0;
 }
 
 Result<RowSlot> DataPage::slot(uint16_t row, bool evenIfDeleted) const {

@@ -28,6 +28,10 @@ public:
   static constexpr uint16_t kDeletedFlag = 0x8000;
   static constexpr uint16_t kOverflowFlag = 0x4000;
   static constexpr uint16_t kOffsetMask = 0x1FFF;
+  static constexpr size_t kFreeSpaceOffset = 2;
+  // The table definition page that owns the page, or kLongValueTag on a long-value page.
+  static constexpr size_t kOwnerOffset = 4;
+  static constexpr char kLongValueTag[] = "LVAL";
   static constexpr size_t kRowCountOffset = 12;
   static constexpr size_t kRowTableOffset = 14;
 
@@ -36,8 +40,8 @@ public:
 
   uint32_t number() const { return page_->number(); }
   const PageRef &page() const { return page_; }
-  uint16_t freeSpace() const { return le16(page_->data() + 2); }
-  uint32_t tablePage() const { return le32(page_->data() + 4); }
+  uint16_t freeSpace() const { return le16(page_->data() + kFreeSpaceOffset); }
+  uint32_t tablePage() const { return le32(page_->data() + kOwnerOffset); }
   bool isLongValuePage() const;
   uint16_t rowCount() const { return rowCount_; }
 

@@ -11,15 +11,6 @@ namespace {
 constexpr size_t kMaskBits = (kIndexEntriesOffset - kIndexEntryMaskOffset) * 8;
 constexpr uint32_t kMaxRowPage = 0xFFFFFF;
 
-void putLe16(uint8_t *p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void putLe32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 size_t trailerSize(IndexPageKind kind) {
   return kind == IndexPageKind::Leaf ? 4 : 8;
 }
@@ -179,14 +170,14 @@ Result<IndexPage> decodeIndexPage(std::span<const uint8_t> image) {
     return corrupt("tipo di pagina " + std::to_string(p[0]) + " inatteso");
   page.kind = static_cast<IndexPageKind>(p[0]);
   page.unknownByte1 = p[1];
-  const uint16_t freeSpace = le16(p + 2);
-  page.tableDefinitionPage = le32(p + 4);
-  page.unknownWord8 = le32(p + 8);
-  page.prevPage = le32(p + 12);
-  page.nextPage = le32(p + 16);
-  page.tailPage = le32(p + 20);
-  page.prefixLength = le16(p + 24);
-  page.unknownByte26 = p[26];
+  const uint16_t freeSpace = le16(p + kIndexFreeSpaceOffset);
+  page.tableDefinitionPage = le32(p + kIndexTablePageOffset);
+  page.unknownWord8 = le32(p + kIndexUnknownWordOffset);
+  page.prevPage = le32(p + kIndexPrevPageOffset);
+  page.nextPage = le32(p + kIndexNextPageOffset);
+  page.tailPage = le32(p + kIndexTailPageOffset);
+  page.prefixLength = le16(p + kIndexPrefixLengthOffset);
+  page.unknownByte26 = p[kIndexUnknownByteOffset];
 
   std::vector<size_t> ends;
   for (size_t bit = 0; bit < kMaskBits; ++bit) {
@@ -242,14 +233,14 @@ Status encodeIndexPage(const IndexPage &page, std::span<uint8_t> out) {
   uint8_t *p = out.data();
   p[0] = static_cast<uint8_t>(page.kind);
   p[1] = page.unknownByte1;
-  putLe16(p + 2, static_cast<uint16_t>(kIndexEntrySpace - used));
-  putLe32(p + 4, page.tableDefinitionPage);
-  putLe32(p + 8, page.unknownWord8);
-  putLe32(p + 12, page.prevPage);
-  putLe32(p + 16, page.nextPage);
-  putLe32(p + 20, page.tailPage);
-  putLe16(p + 24, page.prefixLength);
-  p[26] = page.unknownByte26;
+  put16(p + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntrySpace - used));
+  put32(p + kIndexTablePageOffset, page.tableDefinitionPage);
+  put32(p + kIndexUnknownWordOffset, page.unknownWord8);
+  put32(p + kIndexPrevPageOffset, page.prevPage);
+  put32(p + kIndexNextPageOffset, page.nextPage);
+  put32(p + kIndexTailPageOffset, page.tailPage);
+  put16(p + kIndexPrefixLengthOffset, page.prefixLength);
+  p[kIndexUnknownByteOffset] = page.unknownByte26;
 
   uint8_t *data = p + kIndexEntriesOffset;
   size_t pos = 0;

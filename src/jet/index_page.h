@@ -24,6 +24,14 @@
 namespace jet {
 
 constexpr size_t kIndexPageSize = kPageSize;
+constexpr size_t kIndexFreeSpaceOffset = 0x02;
+constexpr size_t kIndexTablePageOffset = 0x04;
+constexpr size_t kIndexUnknownWordOffset = 0x08;
+constexpr size_t kIndexPrevPageOffset = 0x0C;
+constexpr size_t kIndexNextPageOffset = 0x10;
+constexpr size_t kIndexTailPageOffset = 0x14;
+constexpr size_t kIndexPrefixLengthOffset = 0x18;
+constexpr size_t kIndexUnknownByteOffset = 0x1A;
 constexpr size_t kIndexEntryMaskOffset = 0x1B;
 constexpr size_t kIndexEntriesOffset = 0x1E0;
 // Room for entries on one page.

@@ -13,9 +13,9 @@ Result<LongValueRef> LongValueRef::parse(ByteView field, uint32_t page) {
     return corruptPage(page, "descrittore di un campo memo o OLE troncato");
   LongValueRef r;
   uint32_t word = le32(field.data());
-  r.length = word & 0x3FFFFFFFu;
-  r.kind = static_cast<uint8_t>((word >> 24) & 0xC0);
-  r.first = RowPointer::decode(le32(field.data() + 4));
+  r.length = word & kLengthMask;
+  r.kind = static_cast<uint8_t>((word >> kKindShift) & (kInline | kSinglePage));
+  r.first = RowPointer::decode(le32(field.data() + kPointerOffset));
   if (r.kind == kInline) {
     if (field.size() - kSize < r.length)
       return corruptPage(page, "campo memo o OLE più lungo della riga che lo contiene");
@@ -99,10 +99,11 @@ Result<Bytes> LongValueReader::read(ByteView field, uint32_t page) {
     auto row = lvalRow(at, hold);
     if (!row)
       return row.status();
-    if (row->size() <= 4)
+    constexpr size_t link = LongValueRef::kChainLinkSize;
+    if (row->size() <= link)
       return corruptPage(at.page, "parte vuota nella catena di un campo memo o OLE");
-    size_t take = std::min<size_t>(row->size() - 4, ref->length - out.size());
-    out.insert(out.end(), row->begin() + 4, row->begin() + 4 + take);
+    size_t take = std::min<size_t>(row->size() - link, ref->length - out.size());
+    out.insert(out.end(), row->begin() + link, row->begin() + link + take);
     at = RowPointer::decode(le32(row->data()));
   }
   return out;

@@ -11,10 +11,17 @@
 namespace jet {
 
 struct LongValueRef {
+  // The descriptor: a length word (the value's length, its kind in the top two bits), the
+  // pointer word of the LVAL row, 4 bytes unused. Inline data follows it in the row.
   static constexpr size_t kSize = 12;
+  static constexpr size_t kPointerOffset = 4;
+  static constexpr uint32_t kLengthMask = 0x3FFFFFFFu;
+  static constexpr unsigned kKindShift = 24; // the kind is the length word's top byte
   static constexpr uint8_t kInline = 0x80;
   static constexpr uint8_t kSinglePage = 0x40;
   static constexpr uint8_t kChain = 0x00;
+  // Each row of a chain begins with the pointer word of the next part (0 in the last).
+  static constexpr size_t kChainLinkSize = 4;
 
   uint32_t length = 0; // total bytes of the value
   uint8_t kind = kInline;

@@ -9,20 +9,40 @@
 
 namespace jet {
 
+namespace {
+
+constexpr uint8_t kSignature[] = {'M', 'R', '2', 0};
+// A chunk: u32 length (the header included), u16 kind, then its body.
+constexpr size_t kChunkHeader = 6;
+constexpr size_t kChunkKind = 4;
+constexpr uint16_t kTableChunk = 0x00;
+constexpr uint16_t kColumnChunk = 0x01;
+constexpr uint16_t kNamesChunk = 0x80;
+// An object's body: u32 header length, u16 name length, the name, then its entries.
+constexpr size_t kObjectNameLength = 4;
+constexpr size_t kObjectName = 6;
+// An entry: u16 length, u8 flags, u8 type, u16 name number, u16 value length, the value.
+constexpr size_t kEntryType = 3;
+constexpr size_t kEntryName = 4;
+constexpr size_t kEntryValueLength = 6;
+constexpr size_t kEntryHeader = 8;
+
+} // namespace
+
 PropertyMap parseProperties(ByteView b) {
   PropertyMap out;
-  if (b.size() < 4 || b[0] != 'M' || b[1] != 'R' || b[2] != '2' || b[3] != 0)
+  if (b.size() < sizeof kSignature || !std::equal(kSignature, kSignature + 4, b.begin()))
     return out;
   std::vector<std::string> names;
-  size_t off = 4;
-  while (off + 6 <= b.size()) {
+  size_t off = sizeof kSignature;
+  while (off + kChunkHeader <= b.size()) {
     size_t len = le32(b.data() + off);
-    uint16_t kind = le16(b.data() + off + 4);
-    if (len < 6 || !inBounds(b.size(), off, len))
+    uint16_t kind = le16(b.data() + off + kChunkKind);
+    if (len < kChunkHeader || !inBounds(b.size(), off, len))
       break;
-    ByteView chunk = b.subspan(off + 6, len - 6);
+    ByteView chunk = b.subspan(off + kChunkHeader, len - kChunkHeader);
     off += len;
-    if (kind == 0x80) {
+    if (kind == kNamesChunk) {
       for (size_t p = 0; p + 2 <= chunk.size();) {
         size_t n = le16(chunk.data() + p);
         if (!inBounds(chunk.size(), p + 2, n))
@@ -32,25 +52,26 @@ PropertyMap parseProperties(ByteView b) {
       }
       continue;
     }
-    if ((kind != 0x00 && kind != 0x01) || chunk.size() < 6)
+    if ((kind != kTableChunk && kind != kColumnChunk) || chunk.size() < kObjectName)
       continue;
     size_t header = le32(chunk.data());
-    size_t nameLen = le16(chunk.data() + 4);
-    if (header < 6 || !inBounds(chunk.size(), 6, nameLen) || header > chunk.size())
+    size_t nameLen = le16(chunk.data() + kObjectNameLength);
+    if (header < kObjectName || !inBounds(chunk.size(), kObjectName, nameLen) ||
+        header > chunk.size())
       continue;
-    auto &props = out[decodeUcs2(chunk.subspan(6, nameLen))];
-    for (size_t p = header; p + 8 <= chunk.size();) {
+    auto &props = out[decodeUcs2(chunk.subspan(kObjectName, nameLen))];
+    for (size_t p = header; p + kEntryHeader <= chunk.size();) {
       size_t entry = le16(chunk.data() + p);
-      if (entry < 8 || !inBounds(chunk.size(), p, entry))
+      if (entry < kEntryHeader || !inBounds(chunk.size(), p, entry))
         break;
-      uint8_t type = chunk[p + 3];
-      size_t nameIndex = le16(chunk.data() + p + 4);
-      size_t valueLen = le16(chunk.data() + p + 6);
-      if (valueLen <= entry - 8 && nameIndex < names.size()) {
+      uint8_t type = chunk[p + kEntryType];
+      size_t nameIndex = le16(chunk.data() + p + kEntryName);
+      size_t valueLen = le16(chunk.data() + p + kEntryValueLength);
+      if (valueLen <= entry - kEntryHeader && nameIndex < names.size()) {
         PropertyValue v;
         v.type = type;
-        v.bytes.assign(chunk.begin() + static_cast<ptrdiff_t>(p + 8),
-                       chunk.begin() + static_cast<ptrdiff_t>(p + 8 + valueLen));
+        v.bytes.assign(chunk.begin() + static_cast<ptrdiff_t>(p + kEntryHeader),
+                       chunk.begin() + static_cast<ptrdiff_t>(p + kEntryHeader + valueLen));
         props[names[nameIndex]] = std::move(v);
       }
       p += entry;
@@ -67,7 +88,7 @@ constexpr uint8_t kTextType = 0x0A;
 constexpr uint8_t kMemoType = 0x0C;
 
 void chunk(Bytes &out, uint16_t kind, const Bytes &body) {
-  append32(out, body.size() + 6);
+  append32(out, body.size() + kChunkHeader);
   append16(out, kind);
   out.insert(out.end(), body.begin(), body.end());
 }
@@ -80,33 +101,33 @@ Bytes encodeProperties(const PropertyMap &props) {
     for (const auto &[name, v] : values)
       if (std::find(names.begin(), names.end(), name) == names.end())
         names.push_back(name);
-  Bytes out{'M', 'R', '2', 0};
+  Bytes out(kSignature, kSignature + sizeof kSignature);
   Bytes list;
   for (const auto &n : names) {
     Bytes u = toUcs2(n);
     append16(list, u.size());
     list.insert(list.end(), u.begin(), u.end());
   }
-  chunk(out, 0x80, list);
+  chunk(out, kNamesChunk, list);
   for (const auto &[object, values] : props) {
     if (values.empty())
       continue;
     Bytes body;
     Bytes u = toUcs2(object);
-    append32(body, 6 + u.size());
+    append32(body, kObjectName + u.size());
     append16(body, u.size());
     body.insert(body.end(), u.begin(), u.end());
     for (const auto &[name, v] : values) {
       size_t index =
           static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
-      append16(body, 8 + v.bytes.size());
+      append16(body, kEntryHeader + v.bytes.size());
       body.push_back(kDdlFlag);
       body.push_back(v.type);
       append16(body, index);
       append16(body, v.bytes.size());
       body.insert(body.end(), v.bytes.begin(), v.bytes.end());
     }
-    chunk(out, object.empty() ? 0x00 : 0x01, body);
+    chunk(out, object.empty() ? kTableChunk : kColumnChunk, body);
   }
   return out;
 }

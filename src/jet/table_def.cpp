@@ -64,8 +64,9 @@ const LongValueMaps *TableDef::longValueMapsOf(uint16_t columnNumber) const {
 Status writeTableDefBytes(Pager &pager, const TableDef &def, size_t rawOffset, ByteView bytes) {
   for (size_t i = 0; i < bytes.size();) {
     size_t off = rawOffset + i;
-    size_t pageIndex = off < kPageSize ? 0 : 1 + (off - kPageSize) / (kPageSize - 8);
-    size_t inPage = off < kPageSize ? off : 8 + (off - kPageSize) % (kPageSize - 8);
+    constexpr size_t body = kPageSize - tdef::kContinuationHeader;
+    size_t pageIndex = off < kPageSize ? 0 : 1 + (off - kPageSize) / body;
+    size_t inPage = off < kPageSize ? off : tdef::kContinuationHeader + (off - kPageSize) % body;
     if (pageIndex >= def.pages.size())
       return {ErrorCode::Internal, "Scrittura oltre la definizione della tabella."};
     auto img = pager.modify(def.pages[pageIndex]);
@@ -80,23 +81,8 @@ Status writeTableDefBytes(Pager &pager, const TableDef &def, size_t rawOffset, B
 
 namespace {
 
-// Jet 4 layout of the definition block.
-constexpr size_t kRowCount = 16;
-constexpr size_t kAutoNumber = 20;
-constexpr size_t kTableType = 40;
-constexpr size_t kMaxColumns = 41;
-constexpr size_t kVarColumns = 43;
-constexpr size_t kColumnCount = 45;
-constexpr size_t kIndexCount = 47;
-constexpr size_t kRealIndexCount = 51;
-constexpr size_t kUsedPages = 55;
-constexpr size_t kFreePages = 59;
-constexpr size_t kFirstBlock = 63;
-constexpr size_t kRealIndexCountSize = 12;
-constexpr size_t kColumnSize = 25;
-constexpr size_t kRealIndexSize = 52;
-constexpr size_t kLogicalIndexSize = 28;
-constexpr size_t kIndexColumnSlots = 10;
+using namespace tdef;
+
 // Jet allows 255 columns and 32 indexes; anything far beyond is damage, not a table.
 constexpr uint32_t kMaxColumnsSane = 4096;
 constexpr uint32_t kMaxIndexesSane = 1024;
@@ -150,8 +136,8 @@ Result<std::vector<uint8_t>> loadChain(Pager &pager, uint32_t first, std::vector
     if (raw.empty())
       raw.assign(d, d + kPageSize);
     else
-      raw.insert(raw.end(), d + 8, d + kPageSize);
-    next = le32(d + 4);
+      raw.insert(raw.end(), d + kContinuationHeader, d + kPageSize);
+    next = le32(d + kNextPage);
   }
   return raw;
 }
@@ -190,7 +176,7 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
   if (!p.fits(off, realIndexCount * kRealIndexCountSize))
     return fail(p.truncated("indici"));
   for (uint32_t i = 0; i < realIndexCount; ++i)
-    realRowCounts[i] = le32(p.at(off + i * kRealIndexCountSize + 4));
+    realRowCounts[i] = le32(p.at(off + i * kRealIndexCountSize + kRealIndexRowCount));
   off += realIndexCount * kRealIndexCountSize;
 
   if (!p.fits(off, columnCount * kColumnSize))
@@ -200,22 +186,23 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
     const uint8_t *c = p.at(off);
     ColumnDef &col = cols[i];
     col.definitionOffset = off;
-    if (!isKnownColumnType(c[0]))
-      return fail(corruptPage(page, "tipo di colonna sconosciuto (" + std::to_string(c[0]) + ")"));
-    col.type = static_cast<ColumnType>(c[0]);
-    col.number = le16(c + 5);
-    col.varIndex = le16(c + 7);
-    col.index = le16(c + 9);
+    if (!isKnownColumnType(c[kColumnType]))
+      return fail(corruptPage(page, "tipo di colonna sconosciuto (" +
+                                        std::to_string(c[kColumnType]) + ")"));
+    col.type = static_cast<ColumnType>(c[kColumnType]);
+    col.number = le16(c + kColumnNumber);
+    col.varIndex = le16(c + kColumnVarIndex);
+    col.index = le16(c + kColumnIndex);
     if (col.type == ColumnType::Numeric) {
-      col.precision = c[11];
-      col.scale = c[12];
+      col.precision = c[kColumnPrecision];
+      col.scale = c[kColumnScale];
     } else if (col.isText()) {
-      col.sortOrder = le16(c + 11);
+      col.sortOrder = le16(c + kColumnSortOrder);
     }
-    col.flags = c[15];
-    col.extFlags = c[16];
-    col.fixedOffset = le16(c + 21);
-    col.length = le16(c + 23);
+    col.flags = c[kColumnFlags];
+    col.extFlags = c[kColumnExtFlags];
+    col.fixedOffset = le16(c + kColumnFixedOffset);
+    col.length = le16(c + kColumnLength);
     off += kColumnSize;
   }
   for (auto &col : cols) {
@@ -228,8 +215,6 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
   std::vector<PhysicalIndex> phys(realIndexCount);
   if (!p.fits(off, realIndexCount * kRealIndexSize))
     return fail(p.truncated("indici"));
-  // Each: 4 bytes unknown, 10 x (column number, order), usage map, root page, 4 bytes
-  // unknown, flags, 5 bytes unknown.
   for (uint32_t i = 0; i < realIndexCount; ++i) {
     const uint8_t *x = p.at(off);
     PhysicalIndex &ix = phys[i];
@@ -237,14 +222,15 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
     ix.definitionOffset = off;
     ix.rowCount = realRowCounts[i];
     for (size_t k = 0; k < kIndexColumnSlots; ++k) {
-      uint16_t n = le16(x + 4 + 3 * k);
-      if (n == 0xFFFF)
+      const uint8_t *slot = x + kRealIndexColumns + kRealIndexColumnSlot * k;
+      uint16_t n = le16(slot);
+      if (n == kNoColumn)
         continue;
-      ix.columns.push_back({n, x[4 + 3 * k + 2] == 0x01});
+      ix.columns.push_back({n, slot[kRealIndexColumnOrder] == kAscending});
     }
-    ix.usageMap = le32(x + 34);
-    ix.rootPage = le32(x + 38);
-    ix.flags = x[46];
+    ix.usageMap = le32(x + kRealIndexUsageMap);
+    ix.rootPage = le32(x + kRealIndexRootPage);
+    ix.flags = x[kRealIndexFlags];
     off += kRealIndexSize;
   }
 
@@ -255,15 +241,15 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
     const uint8_t *x = p.at(off);
     LogicalIndex &ix = logical[i];
     ix.definitionOffset = off;
-    ix.number = le32(x + 4);
-    ix.physical = le32(x + 8);
-    ix.relatedTableType = x[12];
-    ix.relatedIndex = le32(x + 13);
-    ix.relatedTablePage = le32(x + 17);
-    ix.cascadeUpdates = x[21] == 0x01;
-    ix.cascadeDeletes = x[22] == 0x01;
-    ix.cascadeNull = x[22] == 0x02;
-    ix.kind = x[23];
+    ix.number = le32(x + kLogicalNumber);
+    ix.physical = le32(x + kLogicalPhysical);
+    ix.relatedTableType = x[kLogicalRelatedTableType];
+    ix.relatedIndex = le32(x + kLogicalRelatedIndex);
+    ix.relatedTablePage = le32(x + kLogicalRelatedTablePage);
+    ix.cascadeUpdates = x[kLogicalCascadeUpdates] == 0x01;
+    ix.cascadeDeletes = x[kLogicalCascadeDeletes] == 0x01;
+    ix.cascadeNull = x[kLogicalCascadeDeletes] == 0x02;
+    ix.kind = x[kLogicalKind];
     if (ix.physical >= realIndexCount)
       return fail(
           corruptPage(page, "l'indice " + std::to_string(i) + " rimanda a un indice inesistente"));
@@ -277,13 +263,13 @@ Result<std::shared_ptr<const TableDef>> readTableDef(Pager &pager, uint32_t page
   }
 
   // Memo and OLE columns' page maps, up to a column number of 0xFFFF.
-  while (p.fits(off, 2) && le16(p.at(off)) != 0xFFFF && p.fits(off, 10)) {
+  while (p.fits(off, 2) && le16(p.at(off)) != kNoColumn && p.fits(off, kLongValueMapSize)) {
     LongValueMaps m;
     m.columnNumber = le16(p.at(off));
-    m.usedPagesMap = le32(p.at(off + 2));
-    m.freePagesMap = le32(p.at(off + 6));
+    m.usedPagesMap = le32(p.at(off + kLongValueMapUsed));
+    m.freePagesMap = le32(p.at(off + kLongValueMapFree));
     def->longValueMaps.push_back(m);
-    off += 10;
+    off += kLongValueMapSize;
   }
 
   std::stable_sort(cols.begin(), cols.end(),

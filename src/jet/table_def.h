@@ -136,9 +136,79 @@ struct TableDef {
   const LongValueMaps *longValueMapsOf(uint16_t columnNumber) const;
 };
 
-// Jet 4 offsets of the counters in a definition's first page.
-constexpr size_t kTableDefRowCountOffset = 16;
-constexpr size_t kTableDefAutoNumberOffset = 20;
+// Jet 4 layout of a table definition, as offsets into TableDef::raw; the reader and the writer
+// (table_def_writer.h) both go by these.
+namespace tdef {
+// Page header: type 0x02, 0x01, free space, next definition page; later pages have only this.
+constexpr size_t kFreeSpace = 2;
+constexpr size_t kNextPage = 4;
+constexpr size_t kContinuationHeader = 8;
+// The definition block, on the first page.
+constexpr size_t kLength = 8; // bytes of the whole definition
+constexpr size_t kMagic = 12;
+constexpr size_t kRowCount = 16;
+constexpr size_t kAutoNumber = 20;
+constexpr size_t kAutoNumberIncrement = 24;
+constexpr size_t kTableType = 40;
+constexpr size_t kMaxColumns = 41;
+constexpr size_t kVarColumns = 43;
+constexpr size_t kColumnCount = 45;
+constexpr size_t kIndexCount = 47;
+constexpr size_t kRealIndexCount = 51;
+constexpr size_t kUsedPages = 55;
+constexpr size_t kFreePages = 59;
+constexpr size_t kFirstBlock = 63;
+// Then, one after the other: a row count per physical index, column descriptors, column names
+// (u16 byte length, UCS-2), physical indexes, logical indexes, index names, long-value maps.
+constexpr size_t kRealIndexCountSize = 12;
+constexpr size_t kRealIndexRowCount = 4;
+// A column descriptor.
+constexpr size_t kColumnSize = 25;
+constexpr size_t kColumnType = 0;
+constexpr size_t kColumnMagic = 1;
+constexpr size_t kColumnNumber = 5;
+constexpr size_t kColumnVarIndex = 7;
+constexpr size_t kColumnIndex = 9;
+constexpr size_t kColumnSortOrder = 11;   // text and memo
+constexpr size_t kColumnPrecision = 11;   // decimal
+constexpr size_t kColumnScale = 12;       // decimal
+constexpr size_t kColumnSortVersion = 14; // text and memo
+constexpr size_t kColumnFlags = 15;
+constexpr size_t kColumnExtFlags = 16;
+constexpr size_t kColumnFixedOffset = 21;
+constexpr size_t kColumnLength = 23;
+// A physical index: ten (column number, order) slots, its usage map, root page and flags.
+constexpr size_t kRealIndexSize = 52;
+constexpr size_t kRealIndexMagic = 0;
+constexpr size_t kRealIndexColumns = 4;
+constexpr size_t kRealIndexColumnSlot = 3; // column number (2), then its order
+constexpr size_t kRealIndexColumnOrder = 2;
+constexpr size_t kIndexColumnSlots = 10;
+constexpr size_t kRealIndexUsageMap = 34;
+constexpr size_t kRealIndexRootPage = 38;
+constexpr size_t kRealIndexFlags = 46;
+constexpr uint16_t kNoColumn = 0xFFFF;
+constexpr uint8_t kAscending = 0x01;
+constexpr uint8_t kDescending = 0x02;
+// A logical index.
+constexpr size_t kLogicalIndexSize = 28;
+constexpr size_t kLogicalMagic = 0;
+constexpr size_t kLogicalNumber = 4;
+constexpr size_t kLogicalPhysical = 8;
+constexpr size_t kLogicalRelatedTableType = 12;
+constexpr size_t kLogicalRelatedIndex = 13;
+constexpr size_t kLogicalRelatedTablePage = 17;
+constexpr size_t kLogicalCascadeUpdates = 21;
+constexpr size_t kLogicalCascadeDeletes = 22; // 0x01 deletes, 0x02 sets to Null
+constexpr size_t kLogicalKind = 23;
+// A memo or OLE column's maps: column number, used-pages map, free-pages map; kNoColumn ends.
+constexpr size_t kLongValueMapSize = 10;
+constexpr size_t kLongValueMapUsed = 2;
+constexpr size_t kLongValueMapFree = 6;
+} // namespace tdef
+
+constexpr size_t kTableDefRowCountOffset = tdef::kRowCount;
+constexpr size_t kTableDefAutoNumberOffset = tdef::kAutoNumber;
 
 // Changes stored definition bytes through the pager's transaction; `rawOffset` counts as
 // TableDef::raw does (the bytes may run over into the next definition page).

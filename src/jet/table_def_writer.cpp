@@ -1,6 +1,7 @@
 #include "jet/table_def_writer.h"
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
 #include "jet/index_key.h"
 #include "jet/names.h"
 #include "jet/pager.h"
@@ -13,7 +14,7 @@ namespace jet {
 
 namespace {
 
-constexpr uint32_t kMagic = 0x0659;         // header, columns and logical indexes
+constexpr uint32_t kBlockMagic = 0x0659;    // header, columns and logical indexes
 constexpr uint32_t kPhysicalMagic = 0x0783; // physical indexes
 constexpr uint8_t kPhysicalBaseFlag = 0x80;
 constexpr uint8_t kSystemColumnFlag = 0x10;
@@ -207,98 +208,101 @@ Result<PlannedTable> planTable(const TableSpec &tableSpec) {
 }
 
 Bytes encodeTableDef(const TableDef &def, const std::vector<LongValueMap> &longMaps) {
-  Bytes b(63, 0);
-  b[0] = 0x02;
+  using namespace tdef;
+  // A fixed-size part appended zeroed, its fields then set at their offsets.
+  auto block = [](Bytes &b, size_t size) {
+    b.resize(b.size() + size, 0);
+    return b.data() + b.size() - size;
+  };
+  Bytes b(kFirstBlock, 0);
+  b[0] = kPageTypeTableDef;
   b[1] = 0x01;
-  put32(&b[12], kMagic);
-  put32(&b[16], def.rowCount);
-  put32(&b[20], def.lastAutoNumber);
-  put32(&b[24], 1);
-  b[40] = def.tableType;
-  put16(&b[41], def.maxColumns);
-  put16(&b[43], def.varColumnCount);
-  put16(&b[45], static_cast<uint16_t>(def.columns.size()));
-  put32(&b[47], static_cast<uint32_t>(def.indexes.size()));
-  put32(&b[51], static_cast<uint32_t>(def.physicalIndexes.size()));
-  put32(&b[55], def.usedPagesMap);
-  put32(&b[59], def.freePagesMap);
-  for (const auto &p : def.physicalIndexes) {
-    append32(b, 0);
-    append32(b, p.rowCount);
-    append32(b, 0);
-  }
+  put32(&b[tdef::kMagic], kBlockMagic);
+  put32(&b[kRowCount], def.rowCount);
+  put32(&b[kAutoNumber], def.lastAutoNumber);
+  put32(&b[kAutoNumberIncrement], 1);
+  b[kTableType] = def.tableType;
+  put16(&b[tdef::kMaxColumns], def.maxColumns);
+  put16(&b[kVarColumns], def.varColumnCount);
+  put16(&b[kColumnCount], static_cast<uint16_t>(def.columns.size()));
+  put32(&b[kIndexCount], static_cast<uint32_t>(def.indexes.size()));
+  put32(&b[kRealIndexCount], static_cast<uint32_t>(def.physicalIndexes.size()));
+  put32(&b[kUsedPages], def.usedPagesMap);
+  put32(&b[kFreePages], def.freePagesMap);
+  for (const auto &p : def.physicalIndexes)
+    put32(block(b, kRealIndexCountSize) + kRealIndexRowCount, p.rowCount);
   for (const auto &c : def.columns) {
-    b.push_back(static_cast<uint8_t>(c.type));
-    append32(b, kMagic);
-    append16(b, c.number);
-    append16(b, c.varIndex);
-    append16(b, c.index);
+    uint8_t *x = block(b, kColumnSize);
+    x[kColumnType] = static_cast<uint8_t>(c.type);
+    put32(x + kColumnMagic, kBlockMagic);
+    put16(x + kColumnNumber, c.number);
+    put16(x + kColumnVarIndex, c.varIndex);
+    put16(x + kColumnIndex, c.index);
     if (c.type == ColumnType::Numeric) {
-      b.push_back(c.precision);
-      b.push_back(c.scale);
+      x[kColumnPrecision] = c.precision;
+      x[kColumnScale] = c.scale;
     } else {
-      append16(b, c.sortOrder ? c.sortOrder : kGeneral);
+      put16(x + kColumnSortOrder, c.sortOrder ? c.sortOrder : kGeneral);
     }
-    append16(b, 0);
-    b.push_back(c.flags);
-    b.push_back(c.extFlags);
-    append32(b, 0);
-    append16(b, c.isFixed() ? c.fixedOffset : 0);
-    append16(b, c.length);
+    x[kColumnFlags] = c.flags;
+    x[kColumnExtFlags] = c.extFlags;
+    put16(x + kColumnFixedOffset, c.isFixed() ? c.fixedOffset : 0);
+    put16(x + kColumnLength, c.length);
   }
   for (const auto &c : def.columns)
     putName(b, c.name);
   for (const auto &p : def.physicalIndexes) {
-    append32(b, kPhysicalMagic);
-    for (size_t k = 0; k < kMaxIndexColumns; ++k) {
+    uint8_t *x = block(b, kRealIndexSize);
+    put32(x + kRealIndexMagic, kPhysicalMagic);
+    for (size_t k = 0; k < kIndexColumnSlots; ++k) {
+      uint8_t *slot = x + kRealIndexColumns + kRealIndexColumnSlot * k;
       if (k < p.columns.size()) {
-        append16(b, p.columns[k].columnNumber);
-        b.push_back(p.columns[k].ascending ? 0x01 : 0x02);
+        put16(slot, p.columns[k].columnNumber);
+        slot[kRealIndexColumnOrder] = p.columns[k].ascending ? kAscending : kDescending;
       } else {
-        append16(b, 0xFFFF);
-        b.push_back(0x00);
+        put16(slot, kNoColumn);
       }
     }
-    append32(b, p.usageMap);
-    append32(b, p.rootPage);
-    append32(b, 0);
-    b.push_back(p.flags);
-    b.insert(b.end(), 5, 0);
+    put32(x + kRealIndexUsageMap, p.usageMap);
+    put32(x + kRealIndexRootPage, p.rootPage);
+    x[kRealIndexFlags] = p.flags;
   }
   for (const auto &l : def.indexes) {
-    append32(b, kMagic);
-    append32(b, l.number);
-    append32(b, l.physical);
-    b.push_back(l.relatedTableType);
-    append32(b, l.relatedIndex);
-    append32(b, l.relatedTablePage);
+    uint8_t *x = block(b, kLogicalIndexSize);
+    put32(x + kLogicalMagic, kBlockMagic);
+    put32(x + kLogicalNumber, l.number);
+    put32(x + kLogicalPhysical, l.physical);
+    x[kLogicalRelatedTableType] = l.relatedTableType;
+    put32(x + kLogicalRelatedIndex, l.relatedIndex);
+    put32(x + kLogicalRelatedTablePage, l.relatedTablePage);
     if (l.isForeignKey()) {
-      b.push_back(l.cascadeUpdates ? 0x01 : 0x00);
-      b.push_back(l.cascadeDeletes ? 0x01 : l.cascadeNull ? 0x02 : 0x00);
+      x[kLogicalCascadeUpdates] = l.cascadeUpdates ? 0x01 : 0x00;
+      x[kLogicalCascadeDeletes] = l.cascadeDeletes ? 0x01 : l.cascadeNull ? 0x02 : 0x00;
     } else {
-      b.push_back(0x04);
-      b.push_back(0x04);
+      x[kLogicalCascadeUpdates] = 0x04;
+      x[kLogicalCascadeDeletes] = 0x04;
     }
-    b.push_back(l.kind);
-    append32(b, 0);
+    x[kLogicalKind] = l.kind;
   }
   for (const auto &l : def.indexes)
     putName(b, l.name);
   for (const auto &m : longMaps) {
-    append16(b, m.columnNumber);
-    append32(b, m.usedPagesMap);
-    append32(b, m.freePagesMap);
+    uint8_t *x = block(b, kLongValueMapSize);
+    put16(x, m.columnNumber);
+    put32(x + kLongValueMapUsed, m.usedPagesMap);
+    put32(x + kLongValueMapFree, m.freePagesMap);
   }
-  append16(b, 0xFFFF);
-  put32(&b[8], static_cast<uint32_t>(b.size()));
+  append16(b, kNoColumn);
+  put32(&b[kLength], static_cast<uint32_t>(b.size()));
   return b;
 }
 
 size_t tableDefPageCount(size_t encodedSize) {
   if (encodedSize <= kPageSize)
     return 1;
+  constexpr size_t body = kPageSize - tdef::kContinuationHeader;
   size_t rest = encodedSize - kPageSize;
-  return 1 + (rest + kPageSize - 9) / (kPageSize - 8);
+  return 1 + (rest + body - 1) / body;
 }
 
 std::vector<Bytes> layoutTableDefPages(const Bytes &encoded, const std::vector<uint32_t> &pages) {
@@ -313,34 +317,25 @@ std::vector<Bytes> layoutTableDefPages(const Bytes &encoded, const std::vector<u
       pos = n;
       used = n;
     } else {
-      page[0] = 0x02;
+      page[0] = kPageTypeTableDef;
       page[1] = 0x01;
-      size_t n = std::min(encoded.size() - pos, kPageSize - 8);
-      std::memcpy(page.data() + 8, encoded.data() + pos, n);
+      size_t n = std::min(encoded.size() - pos, kPageSize - tdef::kContinuationHeader);
+      std::memcpy(page.data() + tdef::kContinuationHeader, encoded.data() + pos, n);
       pos += n;
-      used = 8 + n;
+      used = tdef::kContinuationHeader + n;
     }
     uint16_t free = used + 8 >= kPageSize ? 0 : static_cast<uint16_t>(kPageSize - 8 - used);
-    put16(&page[2], free);
-    put32(&page[4], i + 1 < pages.size() ? pages[i + 1] : 0);
+    put16(&page[tdef::kFreeSpace], free);
+    put32(&page[tdef::kNextPage], i + 1 < pages.size() ? pages[i + 1] : 0);
     out.push_back(std::move(page));
   }
   return out;
 }
 
 std::vector<LongValueMap> readLongValueMaps(const TableDef &def) {
-  size_t off = 63 + 12 * def.physicalIndexes.size() + 25 * def.columns.size();
-  for (const auto &c : def.columns)
-    off += 2 + toUcs2(c.name).size();
-  off += 52 * def.physicalIndexes.size() + 28 * def.indexes.size();
-  for (const auto &l : def.indexes)
-    off += 2 + toUcs2(l.name).size();
   std::vector<LongValueMap> out;
-  const auto &raw = def.raw;
-  while (off + 2 <= raw.size() && le16(&raw[off]) != 0xFFFF && off + 10 <= raw.size()) {
-    out.push_back({le16(&raw[off]), le32(&raw[off + 2]), le32(&raw[off + 6])});
-    off += 10;
-  }
+  for (const auto &m : def.longValueMaps)
+    out.push_back({m.columnNumber, m.usedPagesMap, m.freePagesMap});
   return out;
 }
 

@@ -37,12 +37,12 @@ Result<UsageMap> UsageMap::load(Pager &pager, uint32_t pointerWord) {
   ByteView row = data->bytes(*slot);
   m.kind_ = row[0];
   if (m.kind_ == kInline) {
-    if (row.size() < 5)
+    if (row.size() < kInlineBitmapOffset)
       return corruptPage(m.location_.page, "mappa di utilizzo delle pagine troncata");
-    m.startPage_ = le32(row.data() + 1);
-    m.bitmap_.assign(row.begin() + 5, row.end());
+    m.startPage_ = le32(row.data() + kStartPageOffset);
+    m.bitmap_.assign(row.begin() + kInlineBitmapOffset, row.end());
   } else if (m.kind_ == kReference) {
-    for (size_t off = 1; off + 4 <= row.size(); off += 4)
+    for (size_t off = kMapPagesOffset; off + 4 <= row.size(); off += 4)
       m.mapPages_.push_back(le32(row.data() + off));
   } else {
     return corruptPage(m.location_.page,
@@ -72,7 +72,8 @@ Result<std::optional<uint32_t>> UsageMap::nextPage(Pager &pager, uint32_t from) 
       return corruptPage(mapPages_[i], "non è una pagina della mappa di utilizzo");
     uint64_t base = static_cast<uint64_t>(i) * kPagesPerMapPage;
     uint32_t rel = from > base ? static_cast<uint32_t>(from - base) : 0;
-    auto bit = firstSetBit((*page)->data() + 4, kPageSize - 4, rel);
+    auto bit =
+        firstSetBit((*page)->data() + kMapPageBitmapOffset, kPageSize - kMapPageBitmapOffset, rel);
     if (bit)
       return std::optional<uint32_t>(static_cast<uint32_t>(base + *bit));
   }

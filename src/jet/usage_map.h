@@ -15,7 +15,14 @@ class UsageMap {
 public:
   static constexpr uint8_t kInline = 0x00;
   static constexpr uint8_t kReference = 0x01;
-  static constexpr uint32_t kPagesPerMapPage = (kPageSize - 4) * 8;
+  // In the map's row: its kind byte, then for an inline map the page of bit 0 and the bitmap,
+  // for a reference map one 4-byte bitmap page number per slot.
+  static constexpr size_t kStartPageOffset = 1;
+  static constexpr size_t kInlineBitmapOffset = 5;
+  static constexpr size_t kMapPagesOffset = 1;
+  // A bitmap page (type 0x05): a 4-byte header, then bits for the pages of its slot.
+  static constexpr size_t kMapPageBitmapOffset = 4;
+  static constexpr uint32_t kPagesPerMapPage = (kPageSize - kMapPageBitmapOffset) * 8;
 
   // Reads the map held in the row the pointer word names.
   static Result<UsageMap> load(Pager &pager, uint32_t pointerWord);

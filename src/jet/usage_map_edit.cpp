@@ -11,6 +11,11 @@ namespace jet {
 
 namespace {
 
+constexpr size_t kStart = UsageMap::kStartPageOffset;
+constexpr size_t kBits = UsageMap::kInlineBitmapOffset;
+constexpr size_t kSlots = UsageMap::kMapPagesOffset;
+constexpr size_t kPageBits = UsageMap::kMapPageBitmapOffset;
+
 void putBit(uint8_t *bits, uint32_t n, bool on) {
   if (on)
     bits[n / 8] |= static_cast<uint8_t>(1u << (n % 8));
@@ -47,7 +52,7 @@ Result<uint8_t *> UsageMapEditor::row(bool change, size_t &length) {
   if (start < DataPage::kRowTableOffset + 2u * rows || start >= end || end > kPageSize)
     return corruptPage(at.page, "mappa di utilizzo delle pagine fuori dai limiti");
   length = end - start;
-  if (img[start] == UsageMap::kInline ? length < 5 : img[start] != UsageMap::kReference)
+  if (img[start] == UsageMap::kInline ? length < kBits : img[start] != UsageMap::kReference)
     return corruptPage(at.page, "mappa di utilizzo delle pagine non valida");
   return const_cast<uint8_t *>(img + start);
 }
@@ -60,10 +65,10 @@ Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t lim
   const uint8_t *m = *r;
   using Opt = std::optional<uint32_t>;
   if (m[0] == UsageMap::kInline) {
-    uint64_t start = le32(m + 1);
-    uint64_t span = (len - 5) * 8;
+    uint64_t start = le32(m + kStart);
+    uint64_t span = (len - kBits) * 8;
     uint64_t rel = from > start ? from - start : 0;
-    if (auto bit = firstSetBit(m + 5, len - 5, rel)) {
+    if (auto bit = firstSetBit(m + kBits, len - kBits, rel)) {
       uint64_t page = start + *bit;
       return page < limit ? Opt(static_cast<uint32_t>(page)) : Opt();
     }
@@ -73,12 +78,12 @@ Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t lim
     }
     return Opt();
   }
-  size_t slots = (len - 1) / 4;
+  size_t slots = (len - kSlots) / 4;
   for (size_t i = from / UsageMap::kPagesPerMapPage; i < slots; ++i) {
     uint64_t base = uint64_t(i) * UsageMap::kPagesPerMapPage;
     if (base >= limit)
       break;
-    uint32_t mp = le32(m + 1 + 4 * i);
+    uint32_t mp = le32(m + kSlots + 4 * i);
     if (mp == 0)
       continue;
     PageRef hold;
@@ -88,7 +93,7 @@ Result<std::optional<uint32_t>> UsageMapEditor::next(uint32_t from, uint32_t lim
     if ((*page)[0] != kPageTypeUsageMap)
       return corruptPage(mp, "non è una pagina della mappa di utilizzo");
     uint64_t rel = from > base ? from - base : 0;
-    if (auto bit = firstSetBit(*page + 4, kPageSize - 4, rel)) {
+    if (auto bit = firstSetBit(*page + kPageBits, kPageSize - kPageBits, rel)) {
       uint64_t pg = base + *bit;
       return pg < limit ? Opt(static_cast<uint32_t>(pg)) : Opt();
     }
@@ -134,12 +139,12 @@ Status UsageMapEditor::remove(uint32_t page) {
 
 Status UsageMapEditor::toReference(uint8_t *m, size_t len, uint32_t extraPage) {
   std::vector<uint32_t> marked;
-  uint32_t start = le32(m + 1);
-  for (uint32_t i = 0; i < (len - 5) * 8; ++i)
-    if (m[5 + i / 8] & (1u << (i % 8)))
+  uint32_t start = le32(m + kStart);
+  for (uint32_t i = 0; i < (len - kBits) * 8; ++i)
+    if (m[kBits + i / 8] & (1u << (i % 8)))
       marked.push_back(start + i);
   m[0] = UsageMap::kReference;
-  std::memset(m + 1, 0, len - 1);
+  std::memset(m + kSlots, 0, len - kSlots);
   marked.push_back(extraPage);
   for (uint32_t p : marked)
     JET_TRY(setBit(p, true));
@@ -152,10 +157,10 @@ Status UsageMapEditor::globalToReference(uint8_t *m, size_t len, uint32_t page, 
   // appends there must not be marked free.
   std::vector<uint32_t> free;
   const uint64_t count = pager_.pageCount();
-  uint32_t start = le32(m + 1);
-  uint64_t end = start + uint64_t(len - 5) * 8;
-  for (uint32_t i = 0; i < (len - 5) * 8 && start + uint64_t(i) < count; ++i)
-    if (m[5 + i / 8] & (1u << (i % 8)))
+  uint32_t start = le32(m + kStart);
+  uint64_t end = start + uint64_t(len - kBits) * 8;
+  for (uint32_t i = 0; i < (len - kBits) * 8 && start + uint64_t(i) < count; ++i)
+    if (m[kBits + i / 8] & (1u << (i % 8)))
       free.push_back(start + i);
   for (uint64_t p = end; p < count; ++p)
     free.push_back(static_cast<uint32_t>(p));
@@ -164,7 +169,7 @@ Status UsageMapEditor::globalToReference(uint8_t *m, size_t len, uint32_t page, 
   else
     free.erase(std::remove(free.begin(), free.end(), page), free.end());
   m[0] = UsageMap::kReference;
-  std::memset(m + 1, 0, len - 1);
+  std::memset(m + kSlots, 0, len - kSlots);
   for (uint32_t p : free)
     JET_TRY(setBit(p, true));
   return Status::ok();
@@ -177,13 +182,13 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
     return r.status();
   uint8_t *m = *r;
   if (m[0] == UsageMap::kInline) {
-    uint32_t start = le32(m + 1);
-    uint64_t span = uint64_t(len - 5) * 8;
+    uint32_t start = le32(m + kStart);
+    uint64_t span = uint64_t(len - kBits) * 8;
     if (page >= start && page < start + span) {
-      putBit(m + 5, page - start, on);
+      putBit(m + kBits, page - start, on);
       return Status::ok();
     }
-    bool empty = !firstSetBit(m + 5, len - 5, 0);
+    bool empty = !firstSetBit(m + kBits, len - kBits, 0);
     if (global_) {
       // Pages before the range count as in use, pages after it as free.
       if (page >= start ? on : !on)
@@ -193,11 +198,11 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
       // reference form, which maps every page.
       uint32_t newStart = page & ~7u;
       if (page >= start &&
-          !firstSetBit(m + 5, std::min<size_t>(len - 5, (newStart - start) / 8), 0)) {
-        std::memset(m + 5, 0xFF, len - 5);
-        put32(m + 1, newStart);
+          !firstSetBit(m + kBits, std::min<size_t>(len - kBits, (newStart - start) / 8), 0)) {
+        std::memset(m + kBits, 0xFF, len - kBits);
+        put32(m + kStart, newStart);
         for (uint32_t p = newStart; p <= page; ++p)
-          putBit(m + 5, p - newStart, false);
+          putBit(m + kBits, p - newStart, false);
         return Status::ok();
       }
       if (!pages_)
@@ -208,19 +213,19 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
       return Status::ok();
     if (empty) {
       uint32_t newStart = page & ~7u;
-      put32(m + 1, newStart);
-      putBit(m + 5, page - newStart, true);
+      put32(m + kStart, newStart);
+      putBit(m + kBits, page - newStart, true);
       return Status::ok();
     }
     if (!pages_)
       return {ErrorCode::Internal, "Mappa di utilizzo da ampliare senza allocatore di pagine."};
     return toReference(m, len, page);
   }
-  size_t slots = (len - 1) / 4;
+  size_t slots = (len - kSlots) / 4;
   size_t slot = page / UsageMap::kPagesPerMapPage;
   if (slot >= slots)
     return {ErrorCode::IoError, "Il database ha raggiunto la dimensione massima."};
-  uint32_t mp = le32(m + 1 + 4 * slot);
+  uint32_t mp = le32(m + kSlots + 4 * slot);
   if (mp == 0) {
     if (!on)
       return Status::ok();
@@ -239,14 +244,14 @@ Status UsageMapEditor::setBit(uint32_t page, bool on) {
     auto again = row(true, len);
     if (!again)
       return again.status();
-    put32(*again + 1 + 4 * slot, mp);
+    put32(*again + kSlots + 4 * slot, mp);
   }
   auto img = pager_.modify(mp);
   if (!img)
     return img.status();
   if ((*img)[0] != kPageTypeUsageMap)
     return corruptPage(mp, "non è una pagina della mappa di utilizzo");
-  putBit(*img + 4, page - uint32_t(slot * UsageMap::kPagesPerMapPage), on);
+  putBit(*img + kPageBits, page - uint32_t(slot * UsageMap::kPagesPerMapPage), on);
   return Status::ok();
 }
 
