@@ -262,7 +262,9 @@ CTVariant CTVariant::convertTo(int target) const {
       return CTVariant(CTDate{*d});
     }
     const long double n = *number();
-    if (n < -657434.0L || n >= 2958466.0L) // 1 January 100 to 31 December 9999
+    // 1 January 100 to 31 December 9999, both days whole: before 1899 a time is a positive
+    // fraction after a negative day, so noon of the first day is -657434.5.
+    if (n <= -657435.0L || n >= 2958466.0L)
       throw TextBoxError::standard(6);
     return CTVariant(CTDate{double(n)});
   }

@@ -115,6 +115,9 @@ TEST_F(TextBoxTest, DateConversions) {
   EXPECT_EQ(box.ValoreNum(), CTVariant("15/03/2024"));
   box.setValue(CTVariant(45366.0)); // a number of days
   EXPECT_EQ(edit->text(), "15/03/2024");
+  // Noon of 1 January 100 is a date of the first day Access holds; the day before is not.
+  EXPECT_NO_THROW(CTVariant(-657434.5).convertTo(7));
+  EXPECT_ANY_THROW(CTVariant(-657435.0).convertTo(7));
   edit->setText("15/0");
   EXPECT_EQ(box.Value().errorCode(), 13);
   box.setValue(CTVariant::null());
