@@ -1,6 +1,7 @@
 #include "jet/integrity_check.h"
 
 #include "jet/data_page.h"
+#include "jet/long_value.h"
 #include "jet/page_allocator.h"
 #include "jet/table_writer.h"
 #include "jet/usage_map.h"
@@ -67,6 +68,29 @@ void checkRowTable(uint32_t n, const uint8_t *p, const std::string &where,
     findings.push_back(where + "pagina " + std::to_string(n) + ": lo spazio libero indicato (" +
                        std::to_string(le16(p + 2)) + ") non corrisponde a quello reale (" +
                        std::to_string(gap) + ")");
+}
+
+// Each long value of the cursor's row holds as many bytes as its descriptor declares: a length
+// cut short reads back as a shorter value that nothing else would notice.
+void checkLongValueLengths(Pager &pager, const TableCursor &cursor, const std::string &where,
+                           std::vector<std::string> &findings) {
+  const RowLayout &layout = cursor.layout();
+  for (const ColumnDef &col : cursor.table().columns) {
+    if (!col.isLongValue() || !layout.isSet(col.number) || col.varIndex >= layout.varCount())
+      continue;
+    auto field = layout.varField(col.varIndex, cursor.dataPage());
+    if (!field)
+      continue; // the row's own reading reports it
+    auto ref = LongValueRef::parse(*field, cursor.dataPage());
+    LongValueReader reader(pager);
+    auto stored = reader.storedLength(*field, cursor.dataPage());
+    if (!ref || !stored || *stored == ref->length)
+      continue;
+    findings.push_back(where + "riga in pagina " + std::to_string(cursor.location().page) +
+                       ", posizione " + std::to_string(cursor.location().row) + ", campo '" +
+                       col.name + "': il valore dichiara " + std::to_string(ref->length) +
+                       " byte, le sue pagine ne contengono " + std::to_string(*stored));
+  }
 }
 
 Status checkOne(Database &db, const TableDef &def, const FileScan &scan, std::set<uint32_t> &inUse,
@@ -166,6 +190,7 @@ Status checkOne(Database &db, const TableDef &def, const FileScan &scan, std::se
                          " illeggibile: " + st.message());
       continue;
     }
+    checkLongValueLengths(pager, *cursor, where, findings);
     locations.push_back(cursor->location());
     rows.push_back(std::move(values));
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The integrity check behind `vaskdb check`: every table's rows readable and counted true, its
-// usage maps agreeing with its pages, long-value chains sound, data pages' free space true,
+// usage maps agreeing with its pages, long-value chains sound and as long as their descriptors
+// declare, data pages' free space true,
 // the free-page map holding no page in use. The indexes are checked by the database's index
 // maintainer (IndexMaintainer::checkTable).
 #include "jet/database.h"
