@@ -75,6 +75,8 @@ public:
   // The table's name as stored (its own spelling).
   virtual const std::string &name() const = 0;
   virtual const std::vector<ColumnDef> &columns() const = 0;
+  // The engine's own bookkeeping (MSysObjects and the like): read, never changed by a statement.
+  virtual bool isSystem() const { return false; }
   virtual std::unique_ptr<Cursor> scan() = 0;
 
   // Adds a row. values has one entry per column, already converted to each column's type (or
