@@ -3,6 +3,7 @@
 #include "jet/data_page.h"
 #include "jet/long_value.h"
 #include "jet/page_allocator.h"
+#include "jet/page_store.h"
 #include "jet/table_writer.h"
 #include "jet/usage_map.h"
 
@@ -194,7 +195,8 @@ Status checkOne(Database &db, const TableDef &def, const FileScan &scan, std::se
     locations.push_back(cursor->location());
     rows.push_back(std::move(values));
   }
-  if (locations.size() != (*defNow)->rowCount)
+  // Access does not keep its own tables' counts true.
+  if (!def.isSystem() && locations.size() != (*defNow)->rowCount)
     findings.push_back(where + "la definizione conta " + std::to_string((*defNow)->rowCount) +
                        " righe, la tabella ne ha " + std::to_string(locations.size()));
   return db.indexMaintainer().checkTable(pager, **defNow, locations, rows, findings);
@@ -217,6 +219,16 @@ Status checkFreeMap(Database &db, const FileScan &scan, const std::set<uint32_t>
   return Status::ok();
 }
 
+// The format's offsets and page numbers reach 2 GB and no further.
+bool checkFileSize(Pager &pager, std::vector<std::string> &findings) {
+  const uint64_t size = uint64_t(pager.pageCount()) * kPageSize;
+  if (size <= kMaxDatabaseBytes)
+    return true;
+  findings.push_back("Il file è di " + std::to_string(size) +
+                     " byte: oltre i 2 GB che il formato consente a un database");
+  return false;
+}
+
 } // namespace
 
 Status checkTable(Database &db, std::string_view table, std::vector<std::string> &findings) {
@@ -232,11 +244,19 @@ Status checkTable(Database &db, std::string_view table, std::vector<std::string>
 
 Status checkDatabase(Database &db, std::vector<std::string> &findings) {
   JET_TRY(db.settleIndexes());
+  // A file past the format's limit is no Jet 4 database: its pages are not worth a scan.
+  if (!checkFileSize(db.pager(), findings))
+    return Status::ok();
   FileScan scan;
   JET_TRY(scanFile(db.pager(), scan));
   std::set<uint32_t> inUse;
-  // User tables: system tables carry Access's own bookkeeping (counts it does not keep true).
-  for (const auto &name : db.userTableNames()) {
+  // The engine's own system tables too (damage to the catalogue loses every table); not those
+  // Access keeps for its user interface, in layouts of its own.
+  std::vector<std::string> tables = db.userTableNames();
+  for (const char *name : {"MSysObjects", "MSysACEs", "MSysRelationships", "MSysQueries"})
+    if (db.catalog().findTable(name))
+      tables.push_back(name);
+  for (const auto &name : tables) {
     auto def = db.table(name);
     if (!def) {
       findings.push_back("Tabella '" + name + "': " + def.status().message());

@@ -435,6 +435,10 @@ Status PageTransaction::begin() {
   if (*size % pageSize_ != 0)
     return {ErrorCode::Corrupt, "Il file '" + db_.path() +
                                     "' non è formato da pagine intere: il database è danneggiato."};
+  if (*size > kMaxDatabaseBytes)
+    return {ErrorCode::Corrupt, "Il file '" + db_.path() +
+                                    "' supera i 2 GB che il formato consente a un database: il "
+                                    "database è danneggiato e non vi si scrive."};
   originalPages_ = pageCount_ = uint32_t(*size / pageSize_);
   active_ = true;
   return Status::ok();
@@ -501,7 +505,7 @@ Status PageTransaction::write(uint32_t page, std::span<const uint8_t> data) {
 Result<uint32_t> PageTransaction::append() {
   if (!active_)
     return Status(ErrorCode::NoTransaction, "Nessuna transazione aperta.");
-  if (uint64_t(pageCount_ + 1) * pageSize_ > 0x80000000ull)
+  if (uint64_t(pageCount_ + 1) * pageSize_ > kMaxDatabaseBytes)
     return Status(ErrorCode::IoError,
                   "Il database ha raggiunto la dimensione massima di 2 GB: impossibile ampliarlo.");
   uint32_t page = pageCount_;

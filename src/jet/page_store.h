@@ -115,6 +115,9 @@ Status syncDirectoryOf(const std::string &path, FaultInjector *faults = nullptr)
 Status removeFile(const std::string &path, FaultInjector *faults = nullptr);
 bool fileExists(const std::string &path);
 
+// The Jet 4 format's limit: no database file grows past 2 GB.
+inline constexpr uint64_t kMaxDatabaseBytes = 0x80000000ull;
+
 // The database file seen as pages of a fixed size.
 class PageStore {
 public:
