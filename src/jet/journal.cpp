@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -597,6 +598,10 @@ Status PageTransaction::commit() {
 
   // Readers in flight finish first; none starts until the journal is gone.
   JET_TRY(lock_.lockExclusive(lockWait_));
+  if (Status gone = db_.stillAtItsPath(); !gone) {
+    finish();
+    return gone;
+  }
 
   RollbackJournal journal(db_.path(), pageSize_, faults_);
   Status st =
@@ -636,6 +641,8 @@ Status PageTransaction::commit() {
   }
 
   st = writePhase(toWrite);
+  if (st)
+    st = db_.stillAtItsPath();
   if (!st) {
     auto back = journal.rollback(db_);
     needsRecovery_ = !back.isOk();
@@ -665,6 +672,15 @@ Status PageTransaction::commit() {
 
 Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t pageSize,
                                         std::chrono::milliseconds wait, FaultInjector *faults) {
+  // A write past the process's file size limit fails with EFBIG, reported and undone like any
+  // failed write, instead of killing the process halfway through a commit.
+  static const bool ignoreFileSizeSignal = [] {
+    struct sigaction now {};
+    if (::sigaction(SIGXFSZ, nullptr, &now) == 0 && now.sa_handler == SIG_DFL)
+      ::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)ignoreFileSizeSignal;
   WritableDatabase db;
   RollbackJournal journal(dbPath, pageSize, faults);
   auto deadline = std::chrono::steady_clock::now() + wait;

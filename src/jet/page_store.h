@@ -140,6 +140,9 @@ public:
   // Writing past the end extends the file.
   Status writePage(uint32_t page, std::span<const uint8_t> data);
   Status sync() { return file_.sync(); }
+  // IoError where the path no longer names the open file (deleted, or another put in its
+  // place): what is written would be lost with it.
+  Status stillAtItsPath() const;
   Status truncateBytes(uint64_t size) { return file_.truncate(size); }
   SyncFile &file() { return file_; }
 

@@ -5,7 +5,10 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace jet;
 using namespace journaltest;
@@ -675,4 +678,62 @@ TEST(RollbackJournal, JournalOfAFileSinceChangedOrReplacedIsKeptAsideUnapplied) 
   ASSERT_TRUE(db.isOk()) << db.status().message();
   EXPECT_EQ(bytesOf(p), s.before);
   EXPECT_FALSE(journalExists(p));
+}
+
+// The file deleted, or another put in its place, while a transaction runs: the commit says so and
+// writes nothing anywhere. A commit past the process's file size limit fails and is undone
+// instead of killing the process.
+TEST(PageTransaction, CommitOnAFileGoneOrOverItsSizeLimitFailsAndWritesNothing) {
+  vasktest::TempDir dir;
+  fs::path p = dir.file("gone.mdb");
+  for (bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    writeDatabase(p, kPages, 1);
+    auto session = WriteSession::open(p.string());
+    ASSERT_TRUE(session.isOk());
+    PageTransaction &tx = (*session)->transaction();
+    ASSERT_TRUE(tx.begin().isOk());
+    ASSERT_TRUE(tx.write(3, stampedPage(2, 3)).isOk());
+    fs::remove(p);
+    if (replaced) {
+      writeDatabase(dir.file("other.mdb"), kPages, 5);
+      fs::rename(dir.file("other.mdb"), p);
+    }
+    Status st = tx.commit();
+    EXPECT_EQ(st.code(), ErrorCode::IoError);
+    EXPECT_NE(st.message().find("è stato cancellato o sostituito mentre era aperto"),
+              std::string::npos)
+        << st.message();
+    EXPECT_FALSE(tx.active());
+    EXPECT_FALSE(journalExists(p));
+    EXPECT_EQ(fs::exists(p), replaced);
+    if (replaced)
+      EXPECT_EQ(stampOf(bytesOf(p), 3), 5u);
+  }
+
+  writeDatabase(p, kPages, 1);
+  const std::string before = bytesOf(p);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit limit{kPages * kPage + kPage, kPages * kPage + kPage};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    auto s = WriteSession::open(p.string());
+    if (!s)
+      _exit(2);
+    PageTransaction &t = (*s)->transaction();
+    if (!t.begin().isOk() || !t.write(1, stampedPage(2, 1)).isOk())
+      _exit(3);
+    for (int i = 0; i < 4; ++i)
+      if (!t.append().isOk())
+        _exit(4);
+    Status st = t.commit();
+    _exit(st.isOk() ? 0 : st.message().find("dimensione massima") != std::string::npos ? 7 : 8);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 7);
+  ASSERT_TRUE(openForWriting(p.string()).isOk());
+  EXPECT_EQ(bytesOf(p), before);
 }
