@@ -109,18 +109,18 @@ template <typename F> Result<int64_t> atomically(Database &db, F &&body) {
   }
   Result<int64_t> res = body();
   if (!res) {
-    if (own)
-      db.rollback();
-    else
-      db.rollbackTo(sp);
-    return res;
+    if (own) {
+      (void)db.rollback();
+      return res;
+    }
+    return db.undoStatement(sp, res.status());
   }
   Status st = own ? db.commit() : db.release(sp);
   if (!st) {
-    if (own && db.inTransaction())
-      db.rollback();
-    else if (!own)
-      db.rollbackTo(sp);
+    if (!own)
+      return db.undoStatement(sp, st);
+    if (db.inTransaction())
+      (void)db.rollback();
     return st;
   }
   return res;
