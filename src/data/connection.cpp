@@ -78,10 +78,8 @@ private:
       if (!sp)
         return sp.status();
       jet::Status s = op(**table);
-      if (!s) {
-        st.rollbackTo(*sp);
-        return s;
-      }
+      if (!s)
+        return st.undoStatement(*sp, s);
       return st.release(*sp);
     }
     JET_TRY(st.begin());

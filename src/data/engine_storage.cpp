@@ -54,6 +54,10 @@ public:
   }
   const std::string &name() const override { return def_->name; }
   const std::vector<sql::ColumnDef> &columns() const override { return columns_; }
+  bool isSystem() const override {
+    const jet::CatalogEntry *e = db_.catalog().findTable(def_->name);
+    return def_->isSystem() || (e && e->isSystem());
+  }
   std::unique_ptr<sql::Cursor> scan() override {
     return std::make_unique<EngineCursor>(committed_ ? db_.committedCursor(def_->name)
                                                      : db_.cursor(def_->name));

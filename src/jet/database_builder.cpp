@@ -215,14 +215,6 @@ bool realOf(const Value &v, double &out) {
   return true;
 }
 
-Bytes longValueField(uint32_t length, uint8_t kind, uint32_t pointer) {
-  Bytes f(12, 0);
-  put32(&f[0], length);
-  f[3] = kind;
-  put32(&f[4], pointer);
-  return f;
-}
-
 } // namespace
 
 Status coerceValue(const ColumnDef &c, Value &v) {
@@ -529,7 +521,7 @@ public:
 
   Bytes write(const Bytes &data) {
     if (data.size() <= kInlineLongValue) {
-      Bytes f = longValueField(static_cast<uint32_t>(data.size()), LongValueRef::kInline, 0);
+      Bytes f = LongValueRef::encode(static_cast<uint32_t>(data.size()), LongValueRef::kInline, 0);
       f.insert(f.end(), data.begin(), data.end());
       return f;
     }
@@ -542,8 +534,8 @@ public:
         used_.push_back(currentPage_);
       }
       uint16_t row = current_->add(data);
-      return longValueField(static_cast<uint32_t>(data.size()), LongValueRef::kSinglePage,
-                            pointerWord(currentPage_, row));
+      return LongValueRef::encode(static_cast<uint32_t>(data.size()), LongValueRef::kSinglePage,
+                                  pointerWord(currentPage_, row));
     }
     size_t parts = (data.size() + kChainPart - 1) / kChainPart;
     std::vector<uint32_t> partPages;
@@ -560,8 +552,8 @@ public:
       layout_.put(partPages[k], std::move(p.img));
       used_.push_back(partPages[k]);
     }
-    return longValueField(static_cast<uint32_t>(data.size()), LongValueRef::kChain,
-                          pointerWord(partPages[0], 0));
+    return LongValueRef::encode(static_cast<uint32_t>(data.size()), LongValueRef::kChain,
+                                pointerWord(partPages[0], 0));
   }
 
   void flush() {

@@ -3,7 +3,9 @@
 #include "jet/data_page.h"
 #include "jet/index_check.h"
 #include "jet/index_rows.h"
+#include "jet/long_value.h"
 #include "jet/page_allocator.h"
+#include "jet/page_store.h"
 #include "jet/table_writer.h"
 #include "jet/usage_map.h"
 
@@ -71,6 +73,29 @@ void checkRowTable(uint32_t n, const uint8_t *p, const std::string &where,
                        std::to_string(gap) + ")");
 }
 
+// Each long value of the cursor's row holds as many bytes as its descriptor declares: a length
+// cut short reads back as a shorter value that nothing else would notice.
+void checkLongValueLengths(Pager &pager, const TableCursor &cursor, const std::string &where,
+                           std::vector<std::string> &findings) {
+  const RowLayout &layout = cursor.layout();
+  for (const ColumnDef &col : cursor.table().columns) {
+    if (!col.isLongValue() || !layout.isSet(col.number) || col.varIndex >= layout.varCount())
+      continue;
+    auto field = layout.varField(col.varIndex, cursor.dataPage());
+    if (!field)
+      continue; // the row's own reading reports it
+    auto ref = LongValueRef::parse(*field, cursor.dataPage());
+    LongValueReader reader(pager);
+    auto stored = reader.storedLength(*field, cursor.dataPage());
+    if (!ref || !stored || *stored == ref->length)
+      continue;
+    findings.push_back(where + "riga in pagina " + std::to_string(cursor.location().page) +
+                       ", posizione " + std::to_string(cursor.location().row) + ", campo '" +
+                       col.name + "': il valore dichiara " + std::to_string(ref->length) +
+                       " byte, le sue pagine ne contengono " + std::to_string(*stored));
+  }
+}
+
 // The rows read again, for the index maintainer's full check to say what is wrong.
 Status fullIndexCheck(Database &db, std::shared_ptr<const TableDef> def,
                       std::vector<std::string> &findings) {
@@ -128,6 +153,7 @@ Status checkRowsAndIndexes(Database &db, const std::string &name,
                          " illeggibile: " + st.message());
       continue;
     }
+    checkLongValueLengths(pager, *cursor, where, findings);
     ++live;
     const RowPointer at = rowPointerOf(cursor->location());
     for (size_t k = 0; k < indexes; ++k) {
@@ -138,7 +164,8 @@ Status checkRowsAndIndexes(Database &db, const std::string &name,
         expected[k].add(**key, at);
     }
   }
-  if (live != table.rowCount)
+  // Access does not keep its own tables' counts true.
+  if (!table.isSystem() && live != table.rowCount)
     findings.push_back(where + "la definizione conta " + std::to_string(table.rowCount) +
                        " righe, la tabella ne ha " + std::to_string(live));
   PagerIndexIO io(pager);
@@ -238,6 +265,16 @@ Status checkFreeMap(Database &db, const FileScan &scan, const std::set<uint32_t>
   return Status::ok();
 }
 
+// The format's offsets and page numbers reach 2 GB and no further.
+bool checkFileSize(Pager &pager, std::vector<std::string> &findings) {
+  const uint64_t size = uint64_t(pager.pageCount()) * kPageSize;
+  if (size <= kMaxDatabaseBytes)
+    return true;
+  findings.push_back("Il file è di " + std::to_string(size) +
+                     " byte: oltre i 2 GB che il formato consente a un database");
+  return false;
+}
+
 } // namespace
 
 Status checkTable(Database &db, std::string_view table, std::vector<std::string> &findings) {
@@ -253,11 +290,19 @@ Status checkTable(Database &db, std::string_view table, std::vector<std::string>
 
 Status checkDatabase(Database &db, std::vector<std::string> &findings) {
   JET_TRY(db.settleIndexes());
+  // A file past the format's limit is no Jet 4 database: its pages are not worth a scan.
+  if (!checkFileSize(db.pager(), findings))
+    return Status::ok();
   FileScan scan;
   JET_TRY(scanFile(db.pager(), scan));
   std::set<uint32_t> inUse;
-  // User tables: system tables carry Access's own bookkeeping (counts it does not keep true).
-  for (const auto &name : db.userTableNames()) {
+  // The engine's own system tables too (damage to the catalogue loses every table); not those
+  // Access keeps for its user interface, in layouts of its own.
+  std::vector<std::string> tables = db.userTableNames();
+  for (const char *name : {"MSysObjects", "MSysACEs", "MSysRelationships", "MSysQueries"})
+    if (db.catalog().findTable(name))
+      tables.push_back(name);
+  for (const auto &name : tables) {
     auto def = db.table(name);
     if (!def) {
       findings.push_back("Tabella '" + name + "': " + def.status().message());

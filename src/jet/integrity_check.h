@@ -1,8 +1,9 @@
 #pragma once
-// The integrity check behind `vaskdb check`: every table's rows readable and counted true, its
-// usage maps agreeing with its pages, long-value chains sound, data pages' free space true,
-// the free-page map holding no page in use. The indexes are checked by the database's index
-// maintainer (IndexMaintainer::checkTable).
+// The integrity check behind `vaskdb check`: the file within the format's 2 GB; every user
+// table's and the engine's system tables' rows readable (user tables' counted true), usage maps
+// agreeing with their pages, long-value chains sound and as long as their descriptors declare,
+// data pages' free space true, the free-page map holding no page in use. The indexes are
+// checked by the database's index maintainer (IndexMaintainer::checkTable).
 #include "jet/database.h"
 #include "jet/status.h"
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -15,7 +17,9 @@ namespace jet {
 namespace {
 
 constexpr std::array<uint8_t, 8> kMagic = {'J', 'e', 't', 'R', 'b', 'J', '0', '1'};
-constexpr size_t kHeaderFields = 36; // magic, version, page size, size, records, salt, crc
+// magic, version, page size, size, records, salt, final size, appended pages, crc
+constexpr size_t kHeaderFields = 48;
+constexpr size_t kHeaderChecked = 44;
 
 // Slicing by eight: the journal checksums every page it writes and reads, so this is on the
 // commit's path.
@@ -46,33 +50,99 @@ uint64_t get64(const uint8_t *p) {
   return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32;
 }
 
-uint32_t recordChecksum(uint32_t salt, uint32_t page, std::span<const uint8_t> data) {
-  uint8_t prefix[8];
+uint32_t saltedChecksum(uint32_t salt, std::span<const uint8_t> data) {
+  uint8_t prefix[4];
   put32(prefix, salt);
-  put32(prefix + 4, page);
   return journalChecksum(data, journalChecksum(prefix));
 }
 
-struct Header {
+uint32_t sectorsOf(uint32_t pageSize) {
+  return pageSize / RollbackJournal::kSectorSize;
+}
+
+std::span<const uint8_t> sector(std::span<const uint8_t> page, uint32_t s) {
+  return page.subspan(size_t(s) * RollbackJournal::kSectorSize, RollbackJournal::kSectorSize);
+}
+
+// The CRC-32 of each sector of a page image, one after another from `out`.
+void putSectorChecksums(std::span<const uint8_t> image, uint8_t *out) {
+  for (uint32_t s = 0; s < sectorsOf(uint32_t(image.size())); ++s)
+    put32(out + 4 * s, journalChecksum(sector(image, s)));
+}
+
+size_t appendedSizeFor(uint32_t pageSize) {
+  return 8 + 4 * size_t(sectorsOf(pageSize));
+}
+
+bool allZero(std::span<const uint8_t> b) {
+  return std::all_of(b.begin(), b.end(), [](uint8_t x) { return x == 0; });
+}
+
+enum class HeaderKind { Invalid, Ours, OtherVersion };
+
+} // namespace
+
+struct RollbackJournal::Header {
   uint32_t pageSize = 0;
   uint64_t originalSize = 0;
   uint32_t records = 0;
   uint32_t salt = 0;
+  uint64_t finalSize = 0;
+  uint32_t appended = 0;
+
+  size_t recordSize() const { return RollbackJournal::recordSize(pageSize); }
+  size_t appendedSize() const { return appendedSizeFor(pageSize); }
+  uint64_t appendedStart() const { return kHeaderSize + uint64_t(records) * recordSize(); }
 };
 
-// The header if it checks out for this page size.
-bool parseHeader(std::span<const uint8_t> raw, uint32_t pageSize, Header &h) {
+namespace {
+
+// Sealed by this version for this page size, sealed by another version (whose records this one
+// cannot read), or never sealed.
+HeaderKind parseHeader(std::span<const uint8_t> raw, uint32_t pageSize,
+                       RollbackJournal::Header &h) {
   if (raw.size() < kHeaderFields || !std::equal(kMagic.begin(), kMagic.end(), raw.begin()))
-    return false;
-  if (journalChecksum(raw.first(32)) != get32(raw.data() + 32))
-    return false;
-  if (get32(raw.data() + 8) != RollbackJournal::kVersion)
-    return false;
+    return HeaderKind::Invalid;
+  uint32_t version = get32(raw.data() + 8);
+  if (version == 1 && journalChecksum(raw.first(32)) == get32(raw.data() + 32))
+    return HeaderKind::OtherVersion;
+  if (journalChecksum(raw.first(kHeaderChecked)) != get32(raw.data() + kHeaderChecked))
+    return HeaderKind::Invalid;
+  if (version != RollbackJournal::kVersion)
+    return HeaderKind::OtherVersion;
   h.pageSize = get32(raw.data() + 12);
   h.originalSize = get64(raw.data() + 16);
   h.records = get32(raw.data() + 24);
   h.salt = get32(raw.data() + 28);
-  return h.pageSize == pageSize && h.originalSize % pageSize == 0;
+  h.finalSize = get64(raw.data() + 32);
+  h.appended = get32(raw.data() + 40);
+  bool fits = h.pageSize == pageSize && h.originalSize % pageSize == 0 &&
+              h.finalSize % pageSize == 0 && h.finalSize >= h.originalSize;
+  return fits ? HeaderKind::Ours : HeaderKind::Invalid;
+}
+
+// Reads the valid records in order, each as its page, original image and written sectors'
+// checksums, until `fn` says stop; returns how many were valid.
+template <typename Fn>
+Result<uint32_t> eachRecord(const SyncFile &f, const RollbackJournal::Header &h, Fn fn) {
+  std::vector<uint8_t> rec(h.recordSize());
+  const uint64_t originalPages = h.originalSize / h.pageSize;
+  uint32_t i = 0;
+  for (; i < h.records; ++i) {
+    size_t got = 0;
+    JET_TRY(f.readAt(RollbackJournal::kHeaderSize + uint64_t(i) * rec.size(), rec, &got));
+    if (got != rec.size())
+      break;
+    uint32_t page = get32(rec.data());
+    std::span<const uint8_t> body(rec.data(), rec.size() - 4);
+    if (page >= originalPages || get32(rec.data() + body.size()) != saltedChecksum(h.salt, body))
+      break;
+    Status st =
+        fn(page, std::span<const uint8_t>(rec.data() + 4, h.pageSize), rec.data() + 4 + h.pageSize);
+    if (!st)
+      return st;
+  }
+  return i;
 }
 
 uint32_t freshSalt() {
@@ -114,10 +184,16 @@ Result<RollbackJournal::State> RollbackJournal::inspect() const {
   size_t got = 0;
   JET_TRY(f->readAt(0, raw, &got));
   Header h;
-  return parseHeader(std::span(raw).first(got), pageSize_, h) ? State::Hot : State::Invalid;
+  return parseHeader(std::span(raw).first(got), pageSize_, h) == HeaderKind::Invalid
+             ? State::Invalid
+             : State::Hot;
 }
 
-Status RollbackJournal::create(uint64_t originalSize) {
+std::string RollbackJournal::asidePathFor(const std::string &dbPath, int n) {
+  return pathFor(dbPath) + ".accantonato" + (n > 1 ? "-" + std::to_string(n) : "");
+}
+
+Status RollbackJournal::create(uint64_t originalSize, uint64_t finalSize) {
   auto f = SyncFile::open(path_, O_WRONLY | O_CREAT | O_TRUNC, faults_);
   if (!f)
     return f.status();
@@ -127,23 +203,40 @@ Status RollbackJournal::create(uint64_t originalSize) {
   if (::stat(dbPath_.c_str(), &st) == 0)
     (void)::fchmod(file_.fd(), st.st_mode & 0777);
   originalSize_ = originalSize;
+  finalSize_ = finalSize;
   records_ = 0;
+  appended_.clear();
   salt_ = freshSalt();
   return Status::ok();
 }
 
-Status RollbackJournal::add(uint32_t page, std::span<const uint8_t> original) {
+Status RollbackJournal::add(uint32_t page, std::span<const uint8_t> original,
+                            std::span<const uint8_t> written) {
   std::vector<uint8_t> &rec = record_;
-  rec.resize(size_t(pageSize_) + 8);
+  rec.resize(RollbackJournal::recordSize(pageSize_));
   put32(rec.data(), page);
   std::memcpy(rec.data() + 4, original.data(), pageSize_);
-  put32(rec.data() + 4 + pageSize_, recordChecksum(salt_, page, original.first(pageSize_)));
+  putSectorChecksums(written.first(pageSize_), rec.data() + 4 + pageSize_);
+  const size_t body = rec.size() - 4;
+  put32(rec.data() + body, saltedChecksum(salt_, std::span(rec).first(body)));
   JET_TRY(file_.writeAt(kHeaderSize + uint64_t(records_) * rec.size(), rec));
   ++records_;
   return Status::ok();
 }
 
+void RollbackJournal::addAppended(uint32_t page, std::span<const uint8_t> written) {
+  const size_t at = appended_.size(), body = appendedSizeFor(pageSize_) - 4;
+  appended_.resize(at + body + 4);
+  put32(appended_.data() + at, page);
+  putSectorChecksums(written.first(pageSize_), appended_.data() + at + 4);
+  put32(appended_.data() + at + body,
+        saltedChecksum(salt_, std::span(appended_).subspan(at, body)));
+}
+
 Status RollbackJournal::seal() {
+  if (!appended_.empty())
+    JET_TRY(file_.writeAt(kHeaderSize + uint64_t(records_) * RollbackJournal::recordSize(pageSize_),
+                          appended_));
   std::array<uint8_t, kHeaderSize> raw{};
   std::copy(kMagic.begin(), kMagic.end(), raw.begin());
   put32(raw.data() + 8, kVersion);
@@ -151,7 +244,9 @@ Status RollbackJournal::seal() {
   put64(raw.data() + 16, originalSize_);
   put32(raw.data() + 24, records_);
   put32(raw.data() + 28, salt_);
-  put32(raw.data() + 32, journalChecksum(std::span(raw).first(32)));
+  put64(raw.data() + 32, finalSize_);
+  put32(raw.data() + 40, uint32_t(appended_.size() / appendedSizeFor(pageSize_)));
+  put32(raw.data() + kHeaderChecked, journalChecksum(std::span(raw).first(kHeaderChecked)));
   JET_TRY(file_.writeAt(0, raw));
   JET_TRY(file_.sync());
   file_.close();
@@ -179,28 +274,31 @@ Result<uint32_t> RollbackJournal::rollback(PageStore &db) {
   size_t got = 0;
   JET_TRY(f.readAt(0, raw, &got));
   Header h;
-  if (!parseHeader(std::span(raw).first(got), pageSize_, h)) {
+  HeaderKind kind = parseHeader(std::span(raw).first(got), pageSize_, h);
+  if (kind == HeaderKind::Invalid) {
     // Never sealed: the database was not touched.
     f.close();
     JET_TRY(removeFile(path_, faults_));
     JET_TRY(syncDirectoryOf(path_, faults_));
     return uint32_t(0);
   }
-  const uint64_t originalPages = h.originalSize / pageSize_;
-  std::vector<uint8_t> rec(size_t(pageSize_) + 8);
-  uint32_t restored = 0;
-  for (uint32_t i = 0; i < h.records; ++i) {
-    JET_TRY(f.readAt(kHeaderSize + uint64_t(i) * rec.size(), rec, &got));
-    if (got != rec.size())
-      break;
-    uint32_t page = get32(rec.data());
-    std::span<const uint8_t> image(rec.data() + 4, pageSize_);
-    if (page >= originalPages ||
-        get32(rec.data() + 4 + pageSize_) != recordChecksum(h.salt, page, image))
-      break;
-    JET_TRY(db.writePage(page, image));
-    ++restored;
+  if (kind == HeaderKind::OtherVersion) {
+    f.close();
+    return keepAside("il giornale è stato scritto da un'altra versione del programma");
   }
+  auto mismatch = stateMismatch(f, h, db);
+  if (!mismatch)
+    return mismatch.status();
+  if (!mismatch->empty()) {
+    f.close();
+    return keepAside(*mismatch);
+  }
+  auto restored =
+      eachRecord(f, h, [&](uint32_t page, std::span<const uint8_t> original, const uint8_t *) {
+        return db.writePage(page, original);
+      });
+  if (!restored)
+    return restored.status();
   auto size = db.sizeBytes();
   if (!size)
     return size.status();
@@ -210,7 +308,105 @@ Result<uint32_t> RollbackJournal::rollback(PageStore &db) {
   f.close();
   JET_TRY(removeFile(path_, faults_));
   JET_TRY(syncDirectoryOf(path_, faults_));
-  return restored;
+  return *restored;
+}
+
+Result<std::string> RollbackJournal::stateMismatch(const SyncFile &f, const Header &h,
+                                                   PageStore &db) const {
+  auto size = db.sizeBytes();
+  if (!size)
+    return size.status();
+  if (*size < h.originalSize || *size > h.finalSize)
+    return "il database è di " + std::to_string(*size) + " byte, l'aggiornamento lo portava da " +
+           std::to_string(h.originalSize) + " a " + std::to_string(h.finalSize);
+  const uint32_t sectors = sectorsOf(h.pageSize);
+  std::vector<uint8_t> now(h.pageSize);
+  // The page as the file has it, zeros past its end.
+  auto readNow = [&](uint32_t page) -> Status {
+    std::fill(now.begin(), now.end(), 0);
+    size_t got = 0;
+    return db.file().readAt(uint64_t(page) * h.pageSize, now, &got);
+  };
+  // A crash tears at most the one write in flight, so a sector may hold part of each image:
+  // one torn by the commit's crash, one by a crash of an earlier rollback.
+  std::string found;
+  int torn = 0;
+  auto differs = [&](uint32_t page) {
+    if (++torn <= 2)
+      return false;
+    found = "la pagina " + std::to_string(page) +
+            " non è né quella di prima né quella scritta dall'aggiornamento";
+    return true;
+  };
+  auto checked =
+      eachRecord(f, h, [&](uint32_t page, std::span<const uint8_t> original, const uint8_t *sums) {
+        if (!found.empty())
+          return Status::ok();
+        JET_TRY(readNow(page));
+        for (uint32_t s = 0; s < sectors; ++s)
+          if (!std::equal(sector(now, s).begin(), sector(now, s).end(),
+                          sector(original, s).begin()) &&
+              journalChecksum(sector(now, s)) != get32(sums + 4 * s) && differs(page))
+            break;
+        return Status::ok();
+      });
+  if (!checked)
+    return checked.status();
+  if (!found.empty())
+    return found;
+  // Every page past the original end that the file holds is one the commit wrote.
+  std::unordered_map<uint32_t, std::vector<uint32_t>> written;
+  std::vector<uint8_t> entry(h.appendedSize());
+  for (uint32_t i = 0; i < h.appended; ++i) {
+    size_t got = 0;
+    JET_TRY(f.readAt(h.appendedStart() + uint64_t(i) * entry.size(), entry, &got));
+    const size_t body = entry.size() - 4;
+    if (got != entry.size() ||
+        get32(entry.data() + body) != saltedChecksum(h.salt, std::span(entry).first(body)))
+      break;
+    auto &sums = written[get32(entry.data())];
+    for (uint32_t s = 0; s < sectors; ++s)
+      sums.push_back(get32(entry.data() + 4 + 4 * s));
+  }
+  const uint64_t end = (*size + h.pageSize - 1) / h.pageSize;
+  for (uint64_t page = h.originalSize / h.pageSize; page < end; ++page) {
+    auto it = written.find(uint32_t(page));
+    if (it == written.end())
+      return "la pagina " + std::to_string(page) + " non è stata scritta dall'aggiornamento";
+    JET_TRY(readNow(uint32_t(page)));
+    for (uint32_t s = 0; s < sectors; ++s)
+      if (!allZero(sector(now, s)) && journalChecksum(sector(now, s)) != it->second[s] &&
+          differs(uint32_t(page)))
+        return found;
+  }
+  return std::string();
+}
+
+Status RollbackJournal::keepAside(const std::string &found) {
+  std::string aside;
+  for (int n = 1; n < 1000 && aside.empty(); ++n)
+    if (!fileExists(asidePathFor(dbPath_, n)))
+      aside = asidePathFor(dbPath_, n);
+  std::string kept;
+  if (!aside.empty() && (!faults_ || faults_->admitOther()) &&
+      ::rename(path_.c_str(), aside.c_str()) == 0 && syncDirectoryOf(path_, faults_))
+    kept = "è stato conservato a parte come '" + aside +
+           "'. Verificare il database (vaskdb check) "
+           "e, se risulta danneggiato, ripristinarne una copia di sicurezza; il database si può "
+           "ora riaprire.";
+  else
+    kept = "resta '" + path_ +
+           "', perché non è stato possibile metterlo da parte: spostarlo "
+           "altrove a mano, poi verificare il database (vaskdb check) e, se risulta danneggiato, "
+           "ripristinarne una copia di sicurezza.";
+  return {ErrorCode::StaleJournal,
+          "Accanto al database '" + dbPath_ +
+              "' è rimasto il giornale di un aggiornamento interrotto, ma il database non è più "
+              "nello stato a cui il giornale si riferisce (" +
+              found +
+              "): dopo l'interruzione è stato modificato da un altro programma o sostituito da "
+              "un'altra copia. Il giornale non è stato applicato e " +
+              kept};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -241,6 +437,10 @@ Status PageTransaction::begin() {
   if (*size % pageSize_ != 0)
     return {ErrorCode::Corrupt, "Il file '" + db_.path() +
                                     "' non è formato da pagine intere: il database è danneggiato."};
+  if (*size > kMaxDatabaseBytes)
+    return {ErrorCode::Corrupt, "Il file '" + db_.path() +
+                                    "' supera i 2 GB che il formato consente a un database: il "
+                                    "database è danneggiato e non vi si scrive."};
   originalPages_ = pageCount_ = uint32_t(*size / pageSize_);
   pages_.setMemoryPages(writeSetMemoryPages());
   saved_.setMemoryPages(writeSetMemoryPages());
@@ -324,7 +524,7 @@ Status PageTransaction::write(uint32_t page, std::span<const uint8_t> data) {
 Result<uint32_t> PageTransaction::append() {
   if (!active_)
     return Status(ErrorCode::NoTransaction, "Nessuna transazione aperta.");
-  if (uint64_t(pageCount_ + 1) * pageSize_ > 0x80000000ull)
+  if (uint64_t(pageCount_ + 1) * pageSize_ > kMaxDatabaseBytes)
     return Status(ErrorCode::IoError,
                   "Il database ha raggiunto la dimensione massima di 2 GB: impossibile ampliarlo.");
   JET_TRY(spillError_);
@@ -437,29 +637,36 @@ Status PageTransaction::commit() {
 
   // Readers in flight finish first; none starts until the journal is gone.
   JET_TRY(lock_.lockExclusive(lockWait_));
+  if (Status gone = db_.stillAtItsPath(); !gone) {
+    finish();
+    return gone;
+  }
 
   RollbackJournal journal(db_.path(), pageSize_, faults_);
-  Status st = journal.create(uint64_t(originalPages_) * pageSize_);
+  Status st =
+      journal.create(uint64_t(originalPages_) * pageSize_, uint64_t(pageCount_) * pageSize_);
   std::vector<uint32_t> toWrite;
   toWrite.reserve(order.size());
   std::vector<uint8_t> original(pageSize_);
   for (size_t i = 0; st && i < order.size(); ++i) {
     uint32_t page = order[i];
+    auto img = pages_.find(page);
+    if (!img) {
+      st = img.status();
+      break;
+    }
+    const std::span<const uint8_t> written(*img, pageSize_);
     if (page >= originalPages_) {
+      journal.addAppended(page, written);
       toWrite.push_back(page);
       continue;
     }
     st = db_.readPage(page, original);
     if (!st)
       break;
-    auto img = pages_.find(page);
-    if (!img) {
-      st = img.status();
-      break;
-    }
-    if (std::memcmp(original.data(), *img, pageSize_) == 0)
+    if (std::memcmp(original.data(), written.data(), pageSize_) == 0)
       continue;
-    st = journal.add(page, original);
+    st = journal.add(page, original, written);
     toWrite.push_back(page);
   }
   if (st && toWrite.empty()) {
@@ -478,6 +685,8 @@ Status PageTransaction::commit() {
   }
 
   st = writePhase(toWrite);
+  if (st)
+    st = db_.stillAtItsPath();
   if (!st) {
     auto back = journal.rollback(db_);
     needsRecovery_ = !back.isOk();
@@ -508,6 +717,15 @@ Status PageTransaction::commit() {
 Result<WritableDatabase> openForWriting(const std::string &dbPath, uint32_t pageSize,
                                         std::chrono::milliseconds wait, FaultInjector *faults,
                                         const WriterAdmission &admit) {
+  // A write past the process's file size limit fails with EFBIG, reported and undone like any
+  // failed write, instead of killing the process halfway through a commit.
+  static const bool ignoreFileSizeSignal = [] {
+    struct sigaction now {};
+    if (::sigaction(SIGXFSZ, nullptr, &now) == 0 && now.sa_handler == SIG_DFL)
+      ::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)ignoreFileSizeSignal;
   WritableDatabase db;
   RollbackJournal journal(dbPath, pageSize, faults);
   auto deadline = std::chrono::steady_clock::now() + wait;

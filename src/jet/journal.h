@@ -31,15 +31,24 @@
 // read, dropping its page cache at each beginRead().
 //
 // Journal layout, little-endian:
-//   header, 512 bytes: "JetRbJ01", u32 version 1, u32 page size, u64 original file size,
-//                      u32 record count, u32 salt, u32 CRC-32 of the 32 bytes before it
-//   records from offset 512: u32 page number, the page's original bytes, u32 CRC-32 of
-//                      salt, page number and bytes
+//   header, 512 bytes: "JetRbJ01", u32 version 2, u32 page size, u64 original file size,
+//                      u32 record count, u32 salt, u64 file size after the commit, u32 count of
+//                      appended pages, u32 CRC-32 of the 44 bytes before it
+//   records from offset 512: u32 page number, the page's original bytes, u32 CRC-32 of each
+//                      512-byte sector of the page the commit writes, u32 CRC-32 of salt and
+//                      all before it
+//   then one entry per appended page: u32 page number, the CRC-32 of each sector the commit
+//                      writes there, u32 CRC-32 of salt and all before it
 // A header that does not check out means the database was not yet touched: the journal is
 // ignored. The first record that does not check out ends the valid records (a torn write).
 // The header is written after the records and all of it flushed once before the database is
 // written: until that flush the database still holds exactly the originals, so restoring any
 // prefix of them is harmless.
+// The sectors written identify the state the journal belongs to: it is rolled back only onto a
+// file that a crash of that commit can have left (each journaled sector the original or the
+// written one, each appended sector the written one or zeros, the size between the two).
+// Anything else (another program wrote to the file, a copy was put in its place) is not that
+// state: the journal is kept aside, unapplied, and the open says so.
 #include "jet/file_lock.h"
 #include "jet/page_store.h"
 #include "jet/status.h"
@@ -59,7 +68,9 @@ namespace jet {
 class RollbackJournal {
 public:
   static constexpr uint32_t kHeaderSize = 512;
-  static constexpr uint32_t kVersion = 1;
+  static constexpr uint32_t kVersion = 2;
+  // The unit a crash may tear a page write into.
+  static constexpr uint32_t kSectorSize = 512;
 
   enum class State { Absent, Invalid, Hot };
 
@@ -69,13 +80,24 @@ public:
   static std::string pathFor(const std::string &dbPath) { return dbPath + "-journal"; }
   const std::string &path() const { return path_; }
 
-  // Absent, present with a header that does not check out, or hot (must be rolled back).
+  // The size of one page's record.
+  static constexpr size_t recordSize(uint32_t pageSize) {
+    return 8 + size_t(pageSize) + 4 * size_t(pageSize / kSectorSize);
+  }
+  // Where a journal that does not belong to its database is kept aside.
+  static std::string asidePathFor(const std::string &dbPath, int n);
+
+  // Absent, present with a header that does not check out, or hot (a writer must deal with it
+  // before anything is read: roll it back, or keep it aside).
   Result<State> inspect() const;
 
-  // Starts a new journal for a database of `originalSize` bytes, replacing any other.
-  Status create(uint64_t originalSize);
-  // Appends the original image of a page (once per page).
-  Status add(uint32_t page, std::span<const uint8_t> original);
+  // Starts a new journal for a commit that takes the database from `originalSize` bytes to
+  // `finalSize`, replacing any other.
+  Status create(uint64_t originalSize, uint64_t finalSize);
+  // The original image of a page and the image the commit writes over it (once per page).
+  Status add(uint32_t page, std::span<const uint8_t> original, std::span<const uint8_t> written);
+  // A page past the original end and the image the commit writes there.
+  void addAppended(uint32_t page, std::span<const uint8_t> written);
   // Writes the header and flushes journal and folder: afterwards the database may be written.
   Status seal();
   // Removes the journal and flushes the folder: the commit point.
@@ -84,16 +106,26 @@ public:
   // Puts back every valid original, cuts the database to its original size, flushes it and
   // removes the journal. Does nothing for an absent or invalid journal except removing the
   // latter. Safe to run again after a crash in the middle. Returns the pages restored.
+  // Where the database is not a state the journal's commit can have left, or the journal is
+  // of another version, nothing is written: the journal is kept aside and the Status
+  // (StaleJournal) tells the operator what was found and what to do.
   Result<uint32_t> rollback(PageStore &db);
 
+  struct Header; // a sealed header's fields
+
 private:
+  Result<std::string> stateMismatch(const SyncFile &f, const Header &h, PageStore &db) const;
+  Status keepAside(const std::string &found);
+
   std::string dbPath_;
   std::string path_;
   uint32_t pageSize_;
   FaultInjector *faults_;
   SyncFile file_;
   uint64_t originalSize_ = 0;
+  uint64_t finalSize_ = 0;
   uint32_t records_ = 0;
+  std::vector<uint8_t> appended_;
   uint32_t salt_ = 0;
   std::vector<uint8_t> record_;
 };

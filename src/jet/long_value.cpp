@@ -26,6 +26,13 @@ Result<LongValueRef> LongValueRef::parse(ByteView field, uint32_t page) {
   return r;
 }
 
+Bytes LongValueRef::encode(uint32_t length, uint8_t kind, uint32_t pointer) {
+  Bytes f(kSize, 0);
+  put32(f.data(), (length & kMaxLength) | uint32_t(kind) << 24);
+  put32(f.data() + 4, pointer);
+  return f;
+}
+
 Result<ByteView> LongValueReader::lvalRow(RowPointer at, PageRef &hold) {
   auto page = pager_.page(at.page);
   if (!page)
@@ -107,6 +114,36 @@ Result<Bytes> LongValueReader::read(ByteView field, uint32_t page) {
     at = RowPointer::decode(le32(row->data()));
   }
   return out;
+}
+
+Result<uint64_t> LongValueReader::storedLength(ByteView field, uint32_t page) {
+  auto ref = LongValueRef::parse(field, page);
+  if (!ref)
+    return ref.status();
+  if (ref->kind == LongValueRef::kInline)
+    return uint64_t(field.size() - LongValueRef::kSize);
+  PageRef hold;
+  if (ref->kind == LongValueRef::kSinglePage) {
+    auto row = lvalRow(ref->first, hold);
+    if (!row)
+      return row.status();
+    return uint64_t(row->size());
+  }
+  uint64_t total = 0;
+  RowPointer at = ref->first;
+  std::unordered_set<uint32_t> seen;
+  while (at.page != 0) {
+    if (!seen.insert((at.page << 8) | at.row).second)
+      return corruptPage(at.page, "la catena di un campo memo o OLE torna su se stessa");
+    auto row = lvalRow(at, hold);
+    if (!row)
+      return row.status();
+    if (row->size() < 4)
+      return corruptPage(at.page, "parte vuota nella catena di un campo memo o OLE");
+    total += row->size() - 4;
+    at = RowPointer::decode(le32(row->data()));
+  }
+  return total;
 }
 
 } // namespace jet

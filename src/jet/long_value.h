@@ -22,6 +22,8 @@ struct LongValueRef {
   static constexpr uint8_t kChain = 0x00;
   // Each row of a chain begins with the pointer word of the next part (0 in the last).
   static constexpr size_t kChainLinkSize = 4;
+  // The kind takes the top two bits of the length word.
+  static constexpr uint32_t kMaxLength = kLengthMask;
 
   uint32_t length = 0; // total bytes of the value
   uint8_t kind = kInline;
@@ -30,6 +32,9 @@ struct LongValueRef {
 
   // Fails when the descriptor is shorter than 12 bytes or names an unknown kind.
   static Result<LongValueRef> parse(ByteView field, uint32_t page);
+  // The descriptor of a value of `length` bytes (at most kMaxLength) stored as `kind`;
+  // `pointer` names its LVAL row or the chain's first part.
+  static Bytes encode(uint32_t length, uint8_t kind, uint32_t pointer = 0);
 };
 
 class LongValueReader {
@@ -39,6 +44,9 @@ public:
   Result<Bytes> read(ByteView field, uint32_t page);
   // A memo: its text decoded straight from the page where it is stored in one piece.
   Status readText(ByteView field, uint32_t page, Value &out);
+  // The bytes the value's storage holds (inline data, the LVAL row, every part of the chain up
+  // to its end), to compare with the length its descriptor declares.
+  Result<uint64_t> storedLength(ByteView field, uint32_t page);
 
 private:
   // Inline and single-page values without a copy; `hold` keeps the page.

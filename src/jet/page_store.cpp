@@ -59,7 +59,7 @@ std::string describeErrno(int err) {
   case ENAMETOOLONG:
     return "nome del file troppo lungo";
   case EFBIG:
-    return "file troppo grande";
+    return "il file supererebbe la dimensione massima che il sistema consente";
   case ENOLCK:
     return "il sistema non ha più blocchi di file disponibili";
   case EBUSY:
@@ -182,6 +182,18 @@ void FaultInjector::powerCut(const std::function<bool(const std::string &)> &sur
     }
   }
   unflushed_.clear();
+}
+
+Status PageStore::stillAtItsPath() const {
+  struct stat open, named;
+  if (::fstat(file_.fd(), &open) != 0)
+    return fileSystemError("controllando il file", path(), errno);
+  if (::stat(path().c_str(), &named) != 0 || named.st_dev != open.st_dev ||
+      named.st_ino != open.st_ino || open.st_nlink == 0)
+    return {ErrorCode::IoError, "Il file del database '" + path() +
+                                    "' è stato cancellato o sostituito mentre era aperto: le "
+                                    "modifiche non sono state salvate. Riaprire il database."};
+  return Status::ok();
 }
 
 Status fileSystemError(const std::string &what, const std::string &path, int err) {

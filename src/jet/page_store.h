@@ -116,6 +116,9 @@ Status syncDirectoryOf(const std::string &path, FaultInjector *faults = nullptr)
 Status removeFile(const std::string &path, FaultInjector *faults = nullptr);
 bool fileExists(const std::string &path);
 
+// The Jet 4 format's limit: no database file grows past 2 GB.
+inline constexpr uint64_t kMaxDatabaseBytes = 0x80000000ull;
+
 // The database file seen as pages of a fixed size.
 class PageStore {
 public:
@@ -138,6 +141,9 @@ public:
   // Writing past the end extends the file.
   Status writePage(uint32_t page, std::span<const uint8_t> data);
   Status sync() { return file_.sync(); }
+  // IoError where the path no longer names the open file (deleted, or another put in its
+  // place): what is written would be lost with it.
+  Status stillAtItsPath() const;
   Status truncateBytes(uint64_t size) { return file_.truncate(size); }
   SyncFile &file() { return file_; }
 

@@ -42,10 +42,11 @@ enum class ErrorCode : int {
   DuplicateDestination = 3067, // the same field named twice as a destination
   Overflow = 6,                // an arithmetic result outside every numeric type
   DivisionByZero = 11,
-  InvalidArgument = 5,   // a function argument outside what the function accepts
-  DuplicateField = 3191, // a table definition naming the same field twice
-  TooComplex = 3360,     // an expression nested deeper than the SQL layer evaluates
+  InvalidArgument = 5,        // a function argument outside what the function accepts
+  DuplicateField = 3191,      // a table definition naming the same field twice
+  TooComplex = 3360,          // an expression nested deeper than the SQL layer evaluates
   TableInRelationship = 3303, // a table that a relationship with enforced integrity keeps
+  StaleJournal = 3197,        // a journal left for a state of the file that has since changed
 };
 
 class Status {

@@ -319,10 +319,12 @@ private:
   };
 
   Result<Bytes> longValue(size_t slot, const Bytes &data) {
-    Bytes f(12, 0);
-    put32(&f[0], static_cast<uint32_t>(data.size()));
+    if (data.size() > LongValueRef::kMaxLength)
+      return Status(ErrorCode::TextTooLong,
+                    "Valore troppo lungo per la tabella '" + def_.name + "'.");
+    const auto length = static_cast<uint32_t>(data.size());
     if (data.size() <= kMaxInlineLongValue) {
-      f[3] = LongValueRef::kInline;
+      Bytes f = LongValueRef::encode(length, LongValueRef::kInline);
       f.insert(f.end(), data.begin(), data.end());
       return f;
     }
@@ -331,9 +333,7 @@ private:
       if (!p.open() || !p.fits(data.size()))
         JET_TRY(p.start(*this, 0, longMaps_[slot].usedPagesMap));
       uint16_t r = p.add(data);
-      f[3] = LongValueRef::kSinglePage;
-      put32(&f[4], word(p.number, r));
-      return f;
+      return LongValueRef::encode(length, LongValueRef::kSinglePage, word(p.number, r));
     }
     // A chain: one part per page, each naming the next.
     size_t parts = (data.size() + kChainPartData - 1) / kChainPartData;
@@ -361,9 +361,7 @@ private:
       part.add(row);
       JET_TRY(part.flush(*this));
     }
-    f[3] = LongValueRef::kChain;
-    put32(&f[4], word(pages[0], 0));
-    return f;
+    return LongValueRef::encode(length, LongValueRef::kChain, word(pages[0], 0));
   }
 
   Database &db_;

@@ -741,18 +741,14 @@ Result<RowPointer> TableWriter::placeLongValueRow(const ColumnDef &col, ByteView
 }
 
 Result<Bytes> TableWriter::writeLongValue(const ColumnDef &col, ByteView data) {
-  Bytes field;
-  if (data.size() > 0x3FFFFFFFu)
+  if (data.size() > LongValueRef::kMaxLength)
     return Status(ErrorCode::TextTooLong, "Valore troppo lungo per il campo '" + col.name + "'.");
   uint32_t length = static_cast<uint32_t>(data.size());
   if (data.size() <= kMaxSingleLongValue) {
     auto at = placeLongValueRow(col, data, true);
     if (!at)
       return at.status();
-    append32(field, length | (uint32_t(LongValueRef::kSinglePage) << 24));
-    append32(field, pointerWord(*at));
-    append32(field, 0);
-    return field;
+    return LongValueRef::encode(length, LongValueRef::kSinglePage, pointerWord(*at));
   }
   // A chain: full parts on pages of their own, in page order, the rest on a shared page.
   size_t parts = (data.size() + kChainPartData - 1) / kChainPartData;
@@ -789,10 +785,7 @@ Result<Bytes> TableWriter::writeLongValue(const ColumnDef &col, ByteView data) {
     }
     next = RowPointer{pages[k], 0};
   }
-  append32(field, length | (uint32_t(LongValueRef::kChain) << 24));
-  append32(field, pointerWord(next));
-  append32(field, 0);
-  return field;
+  return LongValueRef::encode(length, LongValueRef::kChain, pointerWord(next));
 }
 
 Status TableWriter::removeLongValueRow(const ColumnDef &col, RowPointer at) {
@@ -877,10 +870,7 @@ Status TableWriter::prepareLongValues(const std::vector<Value> &values, std::vec
     if (!c.isLongValue() || values[i].isNull() || keep[i])
       continue;
     if (base && data[i].size() <= kMaxInlineLongValue && size + data[i].size() <= kMaxRowSize) {
-      Bytes f;
-      append32(f, static_cast<uint32_t>(data[i].size()) | (uint32_t(LongValueRef::kInline) << 24));
-      append32(f, 0);
-      append32(f, 0);
+      Bytes f = LongValueRef::encode(static_cast<uint32_t>(data[i].size()), LongValueRef::kInline);
       f.insert(f.end(), data[i].begin(), data[i].end());
       fields[i] = std::move(f);
       size += data[i].size();

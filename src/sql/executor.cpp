@@ -71,6 +71,14 @@ Result<Table *> findTable(Database &db, const std::string &name, size_t pos) {
   return t;
 }
 
+// The Jet engine keeps its system tables to itself.
+Status refuseSystemTable(const Table &t) {
+  if (!t.isSystem())
+    return Status::ok();
+  return {ErrorCode::SystemTable, "Impossibile modificare i dati della tabella di sistema '" +
+                                      t.name() + "': la gestisce solo il motore di database."};
+}
+
 bool tableExists(Database &db, const std::string &name) {
   return db.table(name).isOk();
 }
@@ -101,18 +109,18 @@ template <typename F> Result<int64_t> atomically(Database &db, F &&body) {
   }
   Result<int64_t> res = body();
   if (!res) {
-    if (own)
-      db.rollback();
-    else
-      db.rollbackTo(sp);
-    return res;
+    if (own) {
+      (void)db.rollback();
+      return res;
+    }
+    return db.undoStatement(sp, res.status());
   }
   Status st = own ? db.commit() : db.release(sp);
   if (!st) {
-    if (own && db.inTransaction())
-      db.rollback();
-    else if (!own)
-      db.rollbackTo(sp);
+    if (!own)
+      return db.undoStatement(sp, st);
+    if (db.inTransaction())
+      (void)db.rollback();
     return st;
   }
   return res;
@@ -403,6 +411,8 @@ Result<ExecResult> runSelectStatement(Database &db, const SelectStmt &s, jet::Da
     return r;
   }
   return affected(atomically(db, [&]() -> Result<int64_t> {
+    if (auto existing = db.table(s.into))
+      JET_TRY(refuseSystemTable(**existing));
     if (tableExists(db, s.into))
       return Status(ErrorCode::TableExists,
                     "La tabella '" + s.into + "' esiste già" + at(s.intoPos) + ".");
@@ -503,6 +513,7 @@ Result<ExecResult> runInsert(Database &db, const InsertStmt &s, jet::DateTime no
     if (!t)
       return t.status();
     Table &table = *t.value();
+    JET_TRY(refuseSystemTable(table));
     const auto &cols = table.columns();
     Row row;
     std::vector<bool> supplied;
@@ -549,6 +560,7 @@ Result<ExecResult> runUpdate(Database &db, const UpdateStmt &s, jet::DateTime no
   if (!bound)
     return bound.status();
   Table &table = *bound->table;
+  JET_TRY(refuseSystemTable(table));
   const auto &cols = table.columns();
   std::vector<int> targets;
   std::vector<CompiledExpr> values;
@@ -608,6 +620,7 @@ Result<ExecResult> runDelete(Database &db, const DeleteStmt &s, jet::DateTime no
   if (!bound)
     return bound.status();
   Table &table = *bound->table;
+  JET_TRY(refuseSystemTable(table));
   std::optional<CompiledExpr> where;
   if (s.where) {
     auto w = compileExpr(*s.where, bound->scope, now);

@@ -75,6 +75,8 @@ public:
   // The table's name as stored (its own spelling).
   virtual const std::string &name() const = 0;
   virtual const std::vector<ColumnDef> &columns() const = 0;
+  // The engine's own bookkeeping (MSysObjects and the like): read, never changed by a statement.
+  virtual bool isSystem() const { return false; }
   virtual std::unique_ptr<Cursor> scan() = 0;
 
   // Adds a row. values has one entry per column, already converted to each column's type (or
@@ -122,6 +124,19 @@ public:
   virtual jet::Result<int> savepoint() = 0;
   virtual jet::Status rollbackTo(int savepoint) = 0;
   virtual jet::Status release(int savepoint) = 0;
+  // A failed statement's undo: back to its savepoint. Where even that fails, the whole
+  // transaction is rolled back, so the statement's changes are never left behind unreported;
+  // the Status returned is `failure`, saying so in that case.
+  jet::Status undoStatement(int savepoint, const jet::Status &failure) {
+    jet::Status undo = rollbackTo(savepoint);
+    if (undo)
+      return failure;
+    (void)rollback();
+    return {failure.code(), failure.message() +
+                                " Non è stato possibile annullare solo questa istruzione, quindi "
+                                "è stata annullata l'intera transazione (" +
+                                undo.message() + ")."};
+  }
 };
 
 } // namespace sql

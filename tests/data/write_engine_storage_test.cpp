@@ -69,3 +69,40 @@ TEST(WriteEngineStorage, StatementsAndTransactionsReachTheFile) {
 }
 
 } // namespace
+
+// Statements that would change a system table are refused and change nothing; reading one, and
+// a user table whose name merely starts with "msys", stay as they were.
+TEST(WriteEngineStorage, SystemTablesRefuseDataChangingStatements) {
+  VASK_REQUIRE_FIXTURES();
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  size_t tables = 0;
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    ASSERT_TRUE(db.isOk()) << db.status().message();
+    tables = (*db)->userTableNames().size();
+    data::EngineStorage storage(**db);
+    const size_t objects = countRows(storage, "MSysObjects");
+    for (const char *statement :
+         {"DELETE FROM MSysObjects", "DELETE FROM msysrelationships", "DELETE FROM MSysACEs",
+          "UPDATE MSysObjects SET Type = 5", "INSERT INTO MSysACEs (ObjectId, ACM) VALUES (1, 1)",
+          "SELECT * INTO MSysRelationships FROM CLIENTI"}) {
+      SCOPED_TRACE(statement);
+      auto r = sql::execute(storage, statement);
+      ASSERT_FALSE(r.isOk());
+      EXPECT_EQ(r.status().code(), jet::ErrorCode::SystemTable);
+      EXPECT_NE(r.status().message().find("tabella di sistema"), std::string::npos)
+          << r.status().message();
+      EXPECT_FALSE(storage.inTransaction());
+    }
+    EXPECT_EQ(countRows(storage, "MSysObjects"), objects);
+    EXPECT_TRUE(sql::execute(storage, "SELECT Id, Name INTO Oggetti FROM MSysObjects").isOk());
+    EXPECT_TRUE(sql::execute(storage, "DELETE FROM msysNote").isOk());
+  }
+  std::vector<std::string> findings;
+  auto db = jet::Database::open(path.string());
+  ASSERT_TRUE(db.isOk());
+  ASSERT_TRUE(jet::checkDatabase(**db, findings).isOk());
+  EXPECT_TRUE(findings.empty()) << findings.front();
+  EXPECT_EQ((*db)->userTableNames().size(), tables + 1);
+}

@@ -3,9 +3,13 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace jet;
 using namespace journaltest;
@@ -35,8 +39,9 @@ Status runScenario(PageTransaction &tx) {
   return tx.commit();
 }
 
-// The scenario's journal writes (header and five originals) and database writes (eight pages).
-constexpr int64_t kJournalWrites = 6;
+// The scenario's journal writes (five originals, the appended pages, the header) and database
+// writes (eight pages).
+constexpr int64_t kJournalWrites = 7;
 constexpr int64_t kTotalWrites = kJournalWrites + 8;
 
 struct States {
@@ -296,11 +301,12 @@ TEST(RollbackJournal, TornRecordEndsTheValidRecords) {
   fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                          fs::perms::group_write);
   RollbackJournal j(p.string());
-  ASSERT_TRUE(j.create(6 * kPage).isOk());
+  ASSERT_TRUE(j.create(6 * kPage, 7 * kPage).isOk());
   // Whoever may write the database may roll its journal back.
   EXPECT_EQ(fs::status(j.path()).permissions(), fs::status(p).permissions());
   for (uint32_t page : {1u, 2u, 3u})
-    ASSERT_TRUE(j.add(page, stampedPage(1, page)).isOk());
+    ASSERT_TRUE(j.add(page, stampedPage(1, page), stampedPage(2, page)).isOk());
+  j.addAppended(6, stampedPage(2, 6));
   ASSERT_TRUE(j.seal().isOk());
   // The database as a crash in the write phase left it: three pages changed, one appended.
   {
@@ -314,7 +320,9 @@ TEST(RollbackJournal, TornRecordEndsTheValidRecords) {
     auto jf = SyncFile::open(j.path(), O_RDWR);
     ASSERT_TRUE(jf.isOk());
     const uint8_t junk[3] = {0xDE, 0xAD, 0xBF};
-    ASSERT_TRUE(jf->writeAt(RollbackJournal::kHeaderSize + (kPage + 8) + 200, junk).isOk());
+    ASSERT_TRUE(
+        jf->writeAt(RollbackJournal::kHeaderSize + RollbackJournal::recordSize(kPage) + 200, junk)
+            .isOk());
   }
   EXPECT_EQ(*j.inspect(), RollbackJournal::State::Hot);
   auto db = openForWriting(p.string());
@@ -333,13 +341,14 @@ TEST(RollbackJournal, ShortOrForeignRecordsAreNotRestored) {
   fs::path p = dir.file("short.mdb");
   writeDatabase(p, 4, 1);
   RollbackJournal j(p.string());
-  ASSERT_TRUE(j.create(4 * kPage).isOk());
-  ASSERT_TRUE(j.add(1, stampedPage(1, 1)).isOk());
-  ASSERT_TRUE(j.add(2, stampedPage(1, 2)).isOk());
+  ASSERT_TRUE(j.create(4 * kPage, 4 * kPage).isOk());
+  ASSERT_TRUE(j.add(1, stampedPage(1, 1), stampedPage(3, 1)).isOk());
+  ASSERT_TRUE(j.add(2, stampedPage(1, 2), stampedPage(3, 2)).isOk());
   // A record naming a page past the original end is not an original.
-  ASSERT_TRUE(j.add(9, stampedPage(1, 9)).isOk());
+  ASSERT_TRUE(j.add(9, stampedPage(1, 9), stampedPage(3, 9)).isOk());
   ASSERT_TRUE(j.seal().isOk());
-  fs::resize_file(j.path(), RollbackJournal::kHeaderSize + (kPage + 8) * 2 - 1);
+  fs::resize_file(j.path(),
+                  RollbackJournal::kHeaderSize + RollbackJournal::recordSize(kPage) * 2 - 1);
   {
     auto store = PageStore::open(p.string(), true);
     for (uint32_t page : {1u, 2u})
@@ -360,8 +369,8 @@ TEST(RollbackJournal, JournalWithInvalidHeaderIsIgnored) {
   writeDatabase(p, 4, 1);
   const std::string before = bytesOf(p);
   RollbackJournal j(p.string());
-  ASSERT_TRUE(j.create(2 * kPage).isOk());
-  ASSERT_TRUE(j.add(1, stampedPage(7, 1)).isOk());
+  ASSERT_TRUE(j.create(2 * kPage, 2 * kPage).isOk());
+  ASSERT_TRUE(j.add(1, stampedPage(7, 1), stampedPage(8, 1)).isOk());
   EXPECT_EQ(*j.inspect(), RollbackJournal::State::Invalid);
   // A reader leaves it alone and reads the database as it is.
   auto reader = FileLock::open(p.string(), FileLock::Mode::Read);
@@ -372,7 +381,7 @@ TEST(RollbackJournal, JournalWithInvalidHeaderIsIgnored) {
   EXPECT_TRUE(fs::exists(j.path()));
   // A header from another page size does not check out either.
   RollbackJournal other(p.string(), 2048);
-  ASSERT_TRUE(other.create(2048).isOk());
+  ASSERT_TRUE(other.create(2048, 2048).isOk());
   ASSERT_TRUE(other.seal().isOk());
   EXPECT_EQ(*j.inspect(), RollbackJournal::State::Invalid);
   auto db = openForWriting(p.string());
@@ -587,7 +596,7 @@ TEST(PageTransaction, CrashOverAnAccessFileRestoresItExactly) {
     return tx.commit();
   };
   const uint32_t changed = (pages - 1 + 2) / 3;
-  const int64_t total = 1 + changed + changed + 8;
+  const int64_t total = 2 + changed + changed + 8;
   for (int64_t k = 0; k < total; k += total / 11) {
     SCOPED_TRACE("writes before the crash: " + std::to_string(k));
     {
@@ -655,4 +664,131 @@ TEST(PageTransaction, ASpillingWriteSetKeepsEveryImageAndSavepoint) {
   ASSERT_EQ(after.size(), size_t(kMany) * kPage);
   for (uint32_t n = 0; n < kMany; ++n)
     EXPECT_EQ(stampOf(after, n), n == 7 ? 6u : 2u) << "page " << n;
+}
+
+// A journal left by a crash belongs to the file as the crash left it. Where another program
+// wrote to the file afterwards, or a copy was put in its place, nothing is rolled back: the
+// journal is kept aside, the open says what was found, and the next open takes the file as is.
+TEST(RollbackJournal, JournalOfAFileSinceChangedOrReplacedIsKeptAsideUnapplied) {
+  vasktest::TempDir dir;
+  const States s = scenarioStates(dir);
+  fs::path p = dir.file("stale.mdb");
+  auto crashMidWrite = [&] {
+    writeDatabase(p, kPages, 1);
+    FaultInjector crash(kJournalWrites + 3, 0);
+    auto db = openForWriting(p.string(), kPage, kLockWait, &crash);
+    ASSERT_TRUE(db.isOk());
+    PageTransaction tx(db->store, db->lock, &crash);
+    ASSERT_FALSE(runScenario(tx).isOk());
+    ASSERT_TRUE(journalExists(p));
+  };
+  auto writePage = [&](uint32_t page, uint32_t generation) {
+    auto store = PageStore::open(p.string(), true);
+    ASSERT_TRUE(store->writePage(page, stampedPage(generation, page)).isOk());
+  };
+  struct Case {
+    const char *what;
+    std::function<void()> change;
+    const char *found;
+  };
+  const std::vector<Case> cases = {
+      {"a journaled page rewritten", [&] { writePage(5, 9); }, "la pagina 5 non è"},
+      {"pages appended past the commit's end",
+       [&] {
+         for (uint32_t n = kPages; n < kPages + 6; ++n)
+           writePage(n, 9);
+       },
+       "l'aggiornamento lo portava da"},
+      {"an appended page rewritten", [&] { writePage(kPages, 9); }, "la pagina 12 non è"},
+      {"another copy put in its place", [&] { writeDatabase(p, kPages, 7); }, "la pagina 0 non"},
+  };
+  int n = 0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    crashMidWrite();
+    c.change();
+    const std::string changed = bytesOf(p);
+    auto db = openForWriting(p.string());
+    ASSERT_FALSE(db.isOk());
+    EXPECT_EQ(db.status().code(), ErrorCode::StaleJournal);
+    const std::string aside = RollbackJournal::asidePathFor(p.string(), ++n);
+    EXPECT_NE(db.status().message().find(c.found), std::string::npos) << db.status().message();
+    EXPECT_NE(db.status().message().find("conservato a parte come '" + aside + "'"),
+              std::string::npos)
+        << db.status().message();
+    EXPECT_EQ(bytesOf(p), changed);
+    EXPECT_FALSE(journalExists(p));
+    EXPECT_TRUE(fs::exists(aside));
+    ASSERT_TRUE(openForWriting(p.string()).isOk());
+    EXPECT_EQ(bytesOf(p), changed);
+  }
+  // The copy from before the transaction is a state the crash can have left: rolling back is
+  // harmless there.
+  crashMidWrite();
+  {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << s.before;
+  }
+  auto db = openForWriting(p.string());
+  ASSERT_TRUE(db.isOk()) << db.status().message();
+  EXPECT_EQ(bytesOf(p), s.before);
+  EXPECT_FALSE(journalExists(p));
+}
+
+// The file deleted, or another put in its place, while a transaction runs: the commit says so and
+// writes nothing anywhere. A commit past the process's file size limit fails and is undone
+// instead of killing the process.
+TEST(PageTransaction, CommitOnAFileGoneOrOverItsSizeLimitFailsAndWritesNothing) {
+  vasktest::TempDir dir;
+  fs::path p = dir.file("gone.mdb");
+  for (bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    writeDatabase(p, kPages, 1);
+    auto session = WriteSession::open(p.string());
+    ASSERT_TRUE(session.isOk());
+    PageTransaction &tx = (*session)->transaction();
+    ASSERT_TRUE(tx.begin().isOk());
+    ASSERT_TRUE(tx.write(3, stampedPage(2, 3)).isOk());
+    fs::remove(p);
+    if (replaced) {
+      writeDatabase(dir.file("other.mdb"), kPages, 5);
+      fs::rename(dir.file("other.mdb"), p);
+    }
+    Status st = tx.commit();
+    EXPECT_EQ(st.code(), ErrorCode::IoError);
+    EXPECT_NE(st.message().find("è stato cancellato o sostituito mentre era aperto"),
+              std::string::npos)
+        << st.message();
+    EXPECT_FALSE(tx.active());
+    EXPECT_FALSE(journalExists(p));
+    EXPECT_EQ(fs::exists(p), replaced);
+    if (replaced)
+      EXPECT_EQ(stampOf(bytesOf(p), 3), 5u);
+  }
+
+  writeDatabase(p, kPages, 1);
+  const std::string before = bytesOf(p);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit limit{kPages * kPage + kPage, kPages * kPage + kPage};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    auto s = WriteSession::open(p.string());
+    if (!s)
+      _exit(2);
+    PageTransaction &t = (*s)->transaction();
+    if (!t.begin().isOk() || !t.write(1, stampedPage(2, 1)).isOk())
+      _exit(3);
+    for (int i = 0; i < 4; ++i)
+      if (!t.append().isOk())
+        _exit(4);
+    Status st = t.commit();
+    _exit(st.isOk() ? 0 : st.message().find("dimensione massima") != std::string::npos ? 7 : 8);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 7);
+  ASSERT_TRUE(openForWriting(p.string()).isOk());
+  EXPECT_EQ(bytesOf(p), before);
 }

@@ -1,6 +1,8 @@
 // vaskdb check: "ok" on sound files, findings and exit status 1 on damaged ones.
+#include "jet/index_maintenance.h"
 #include "jet/long_value.h"
 #include "jet/page_allocator.h"
+#include "jet/page_store.h"
 #include "jet/usage_map.h"
 #include "write_support.h"
 
@@ -119,6 +121,55 @@ TEST(WriteCheck, DamageIsFoundAndNamed) {
     EXPECT_NE(out.find("Tabella 'TipiDati': riga in pagina"), std::string::npos) << out;
     EXPECT_NE(out.find("catena di un campo memo o OLE interrotta"), std::string::npos) << out;
   }
+}
+
+// The engine's system tables are checked as user tables are (their rows, maps, free space and
+// indexes); a file past the format's 2 GB is reported, and nothing more is written to it.
+TEST(WriteCheck, SystemTablesAndTheFileSizeAreChecked) {
+  VASK_REQUIRE_FIXTURES();
+  {
+    auto [rc, out] = checkAfter([](jet::Database &db) {
+      auto c = db.cursor("MSysObjects");
+      ASSERT_TRUE(*c->next());
+      auto img = db.pager().modify(c->location().page);
+      (*img)[2] ^= 0x10;
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(out.find("Tabella 'MSysObjects': pagina"), std::string::npos) << out;
+    EXPECT_NE(out.find("lo spazio libero indicato"), std::string::npos) << out;
+  }
+  {
+    // A catalogue row changed behind its indexes' back.
+    auto [rc, out] = checkAfter([](jet::Database &db) {
+      db.setIndexMaintainer(&jet::noIndexMaintenance());
+      auto c = db.cursor("MSysObjects");
+      const jet::ColumnDef *name = c->table().findColumn("Name");
+      size_t col = size_t(name - c->table().columns.data());
+      for (;;) {
+        ASSERT_TRUE(*c->next());
+        std::vector<jet::Value> row;
+        ASSERT_TRUE(c->read(row).isOk());
+        if (row[col] == jet::Value(std::string("CLIENTI"))) {
+          row[col] = jet::Value(std::string("CLIENTI2"));
+          ASSERT_TRUE(db.updateRow("MSysObjects", c->location(), row).isOk());
+          break;
+        }
+      }
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(out.find("MSysObjects"), std::string::npos) << out;
+  }
+  vasktest::TempDir dir;
+  auto path = vasktest::copyFixture("suite/zelbo.mdb", dir);
+  std::filesystem::resize_file(path, jet::kMaxDatabaseBytes + jet::kPageSize);
+  EXPECT_EQ(checkFindings(path),
+            "Il file è di 2147487744 byte: oltre i 2 GB che il formato consente a un database\n");
+  auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+  if (db) {
+    std::vector<jet::Value> row((*(*db)->table("IVA"))->columns.size());
+    EXPECT_FALSE((*db)->insertRow("IVA", row).isOk());
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), jet::kMaxDatabaseBytes + jet::kPageSize);
 }
 
 } // namespace

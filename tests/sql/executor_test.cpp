@@ -279,3 +279,25 @@ TEST_F(Executor, WhatAReadOnlyConnectionMustRefuse) {
 }
 
 } // namespace
+
+// A failed statement whose own undo fails takes the whole transaction with it, and says so:
+// its changes are never left in the open transaction unreported.
+TEST(ExecutorUndo, AStatementWhoseUndoFailsRollsBackTheTransactionAndSaysSo) {
+  struct UndoFails : MemoryDatabase {
+    jet::Status rollbackTo(int) override { return {ErrorCode::IoError, "disco non disponibile"}; }
+  } db;
+  makeBuoni(db);
+  const size_t rows = query(db, "SELECT * FROM BUONI").rows.size();
+  ASSERT_GT(rows, 1u);
+  ASSERT_TRUE(db.begin().isOk());
+  ASSERT_TRUE(sql::execute(db, "DELETE FROM BUONI WHERE Numero = 1").isOk());
+  auto r = sql::execute(db, "INSERT INTO BUONI (Cliente) VALUES ('" + std::string(60, 'x') + "')");
+  ASSERT_FALSE(r.isOk());
+  EXPECT_EQ(r.status().code(), ErrorCode::TextTooLong);
+  EXPECT_NE(r.status().message().find("è stata annullata l'intera transazione (disco non "
+                                      "disponibile)"),
+            std::string::npos)
+      << r.status().message();
+  EXPECT_FALSE(db.inTransaction());
+  EXPECT_EQ(query(db, "SELECT * FROM BUONI").rows.size(), rows);
+}
