@@ -41,7 +41,6 @@ TEST(InUso, DatabaseOpenInTheSuiteOpensReadOnlyAndNamesItsUser) {
   frmMain::ImpostaCartellaProgramma(QString::fromStdString(dir.path().string()));
   PercorsoDb.clear();
   NomeDb.clear();
-  TabellaCorrente.clear();
   MsgBoxSimulato box;
   ApriFileSimulato dialogo;
   const QString messaggio = QStringLiteral(
