@@ -78,7 +78,6 @@ TEST(FinestraBulk, AMemoModifiedAndSavedStaysWhole) {
   frmMain::ImpostaCartellaProgramma(QString::fromStdString(dir.path().string()));
   PercorsoDb.clear();
   NomeDb.clear();
-  TabellaCorrente.clear();
   MsgBoxSimulato box;
   ApriFileSimulato dialogo;
   frmMain w;
