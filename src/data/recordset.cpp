@@ -107,6 +107,22 @@ void Recordset::finishLoading() {
   pos_ = 0;
 }
 
+void Recordset::insertLoadedRow(RowId id, const std::vector<jet::Value> &values) {
+  const uint32_t slot = rows_.append(values);
+  ids_.push_back(id);
+  auto at = order_.end();
+  if (sortField_ >= 0) {
+    const jet::Value key = rows_.field(slot, sortField_);
+    at = std::upper_bound(order_.begin(), order_.end(), slot, [&](uint32_t, uint32_t other) {
+      const int c = compareForSort(key, rows_.field(other, sortField_));
+      return sortAscending_ ? c < 0 : c > 0;
+    });
+  }
+  pos_ = static_cast<long>(at - order_.begin());
+  order_.insert(at, slot);
+  notify(RecordsetChange::RowInserted, pos_);
+}
+
 void Recordset::Close() {
   open_ = false;
   pos_ = 0;
@@ -239,6 +255,8 @@ jet::Status Recordset::setValue(int field, const jet::Value &v) {
   JET_TRY(writer_->updateRow(id, row));
   ids_[slot] = id;
   rows_.replace(slot, row);
+  if (field == sortField_)
+    inOrder_ = inOrder_ && inPlace(pos_);
   notify(RecordsetChange::RowChanged, pos_);
   return {};
 }
@@ -263,6 +281,7 @@ jet::Status Recordset::Update() {
   ids_.push_back(*id);
   order_.push_back(slot);
   pos_ = RecordCount() - 1;
+  inOrder_ = inOrder_ && inPlace(pos_);
   adding_ = false;
   pending_.clear();
   notify(RecordsetChange::RowInserted, pos_);
@@ -338,8 +357,20 @@ void Recordset::Sort(int field, bool ascending) {
   }
   sortField_ = field;
   sortAscending_ = ascending;
+  inOrder_ = true;
   pos_ = 0;
   notify(RecordsetChange::Reordered, 0);
+}
+
+bool Recordset::inPlace(long position) const {
+  if (sortField_ < 0)
+    return false;
+  auto before = [&](long a, long b) {
+    const int c = compareForSort(valueAt(a, sortField_), valueAt(b, sortField_));
+    return sortAscending_ ? c <= 0 : c >= 0;
+  };
+  return (position == 0 || before(position - 1, position)) &&
+         (position + 1 >= RecordCount() || before(position, position + 1));
 }
 
 size_t Recordset::memoryBytes() const {

@@ -70,6 +70,9 @@ public:
   void adoptLoadedRows(RowBuffer &&rows, std::vector<RowId> &&ids);
   // Puts the current row on the first row (or EOF when empty); called once loading ends.
   void finishLoading();
+  // A row written to the table by other means, taken at its place in the current order (after
+  // its equals, where a stable sort puts it) without reading the table again; it becomes current.
+  void insertLoadedRow(RowId id, const std::vector<jet::Value> &values);
 
   bool isOpen() const { return open_; }
   void Close();
@@ -117,6 +120,9 @@ public:
   void Sort(int field, bool ascending = true);
   int sortField() const { return sortField_; }
   bool sortAscending() const { return sortAscending_; }
+  // Whether the rows still stand in the order of the last Sort: a value written to the sort
+  // field, or a row added, out of place ends it.
+  bool inSortOrder() const { return sortField_ >= 0 && inOrder_; }
 
   size_t memoryBytes() const;
 
@@ -132,6 +138,8 @@ private:
       listener_(change, position);
   }
   void moveTo(long position);
+  // Whether the row at this position stands in sort order with its neighbours.
+  bool inPlace(long position) const;
 
   jet::Status requireCurrent() const;
   jet::Status requireUpdatable() const;
@@ -148,6 +156,7 @@ private:
   std::vector<jet::Value> pending_;
   int sortField_ = -1;
   bool sortAscending_ = true;
+  bool inOrder_ = false;
   RecordsetListener listener_;
 };
 

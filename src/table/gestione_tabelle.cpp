@@ -7,6 +7,7 @@
 #include "app/comune/messaggi.h"
 #include "app/comune/tasti.h"
 #include "data/ado_types.h"
+#include "data/engine_storage.h"
 #include "data/row_count.h"
 #include "data/shared_database.h"
 #include "grid/griglia_dati.h"
@@ -34,6 +35,24 @@ std::string utf8(const QString &s) {
 
 QString qs(const std::string &s) {
   return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+// The ID after the highest one (1 where there is none).
+jet::Value IdDopo(const jet::Value &v) {
+  if (v.isNull())
+    return jet::Value(int32_t(1));
+  if (auto *p = v.getIf<int32_t>())
+    return jet::Value(int32_t(*p + 1));
+  if (auto *p = v.getIf<int16_t>())
+    return jet::Value(int32_t(*p + 1));
+  if (auto *p = v.getIf<uint8_t>())
+    return jet::Value(int32_t(*p + 1));
+  if (auto *p = v.getIf<double>())
+    return jet::Value(*p + 1);
+  if (auto *p = v.getIf<float>())
+    return jet::Value(double(*p) + 1);
+  throw ErroreVask(static_cast<int>(jet::ErrorCode::TypeMismatch),
+                   QStringLiteral("Il campo ID non è numerico: impossibile numerare la riga."));
 }
 
 // The busy pointer and a "Attendere, " text in panel 2 while the work runs, whatever its end.
@@ -255,23 +274,7 @@ void GestioneTabelle::btnTabella_Click() {
     // Every field empty, defaults as the copy's columns give them; the ID numbered as "Nuova
     // riga" numbers it, or the save would meet a Null key the operator never typed.
     const jet::Value id = Stato().HaCampoID ? IdSuccessivo() : jet::Value();
-    b.InTransazione([&] {
-      auto t = b.Connessione().database().storage().table(kCopia);
-      if (!t)
-        throw ErroreVask(t.status());
-      const auto &colonne = (*t)->columns();
-      const size_t n = colonne.size();
-      sql::Row riga(n);
-      std::vector<bool> dati(n, false);
-      for (size_t i = 0; i < n && !id.isNull(); ++i)
-        if (colonne[i].name == "ID") {
-          riga[i] = id;
-          dati[i] = true;
-        }
-      auto r = (*t)->insert(riga, dati);
-      if (!r)
-        throw ErroreVask(r.status());
-    });
+    b.InTransazione([&] { InserisciRigaVuota(id); });
   }
   Stato().GrigliaVuota = true;
   TerminaEdit();
@@ -398,20 +401,54 @@ jet::Value GestioneTabelle::IdSuccessivo() {
     v = *r;
   }
   rs->Close();
-  if (v.isNull())
-    return jet::Value(int32_t(1));
-  if (auto *p = v.getIf<int32_t>())
-    return jet::Value(int32_t(*p + 1));
-  if (auto *p = v.getIf<int16_t>())
-    return jet::Value(int32_t(*p + 1));
-  if (auto *p = v.getIf<uint8_t>())
-    return jet::Value(int32_t(*p + 1));
-  if (auto *p = v.getIf<double>())
-    return jet::Value(*p + 1);
-  if (auto *p = v.getIf<float>())
-    return jet::Value(double(*p) + 1);
-  throw ErroreVask(static_cast<int>(jet::ErrorCode::TypeMismatch),
-                   QStringLiteral("Il campo ID non è numerico: impossibile numerare la riga."));
+  return IdDopo(v);
+}
+
+data::RowId GestioneTabelle::InserisciRigaVuota(const jet::Value &id) {
+  auto t = banca().Connessione().database().storage().table(kCopia);
+  if (!t)
+    throw ErroreVask(t.status());
+  const auto &colonne = (*t)->columns();
+  const size_t n = colonne.size();
+  sql::Row riga(n);
+  std::vector<bool> dati(n, false);
+  for (size_t i = 0; i < n && !id.isNull(); ++i)
+    if (colonne[i].name == "ID") {
+      riga[i] = id;
+      dati[i] = true;
+    }
+  auto r = (*t)->insert(riga, dati);
+  if (!r)
+    throw ErroreVask(r.status());
+  return *r;
+}
+
+bool GestioneTabelle::NuovaRigaInGriglia() {
+  auto rs = recordset();
+  if (!rs || !rs->isOpen() || rs->adding() || filtrato())
+    return false;
+  const int campoId = rs->fieldIndex("ID");
+  if (campoId < 0 || rs->sortField() != campoId || !rs->sortAscending() || !rs->inSortOrder())
+    return false;
+  // A copy changed behind the grid (rows the grid does not hold) is read again.
+  BancaDati &b = banca();
+  auto righe = data::ContaRighe(b.Connessione(), kCopia);
+  if (!righe || *righe != rs->RecordCount())
+    return false;
+  const long n = rs->RecordCount();
+  const jet::Value id = IdDopo(n > 0 ? rs->valueAt(n - 1, campoId) : jet::Value());
+  data::RowId dove = 0;
+  std::vector<jet::Value> valori;
+  b.InTransazione([&] {
+    dove = InserisciRigaVuota(id);
+    // The row as stored, defaults included: what reading the copy again would show.
+    auto letta = b.Connessione().database().engine().readRow(kCopia, data::toLocation(dove));
+    if (!letta)
+      throw ErroreVask(letta.status());
+    valori = std::move(*letta);
+  });
+  rs->insertLoadedRow(dove, valori);
+  return true;
 }
 
 void GestioneTabelle::btnNuovo_Click() {
@@ -419,12 +456,16 @@ void GestioneTabelle::btnNuovo_Click() {
   if (Stato().HaCampoID) {
     TerminaEdit();
     BancaDati &b = banca();
-    jet::Value id = IdSuccessivo();
-    auto lett = LetteraleSql(id);
-    if (!lett)
-      throw ErroreVask(lett.status());
-    b.InTransazione([&] { b.Esegui("INSERT INTO TemporaneaVask (ID) VALUES (" + *lett + ")"); });
-    CaricaGriglia(Stato().TabellaCopia, QString());
+    if (NuovaRigaInGriglia()) {
+      grTabelle_CambioRiga(); // the grid is already on the new row
+    } else {
+      jet::Value id = IdSuccessivo();
+      auto lett = LetteraleSql(id);
+      if (!lett)
+        throw ErroreVask(lett.status());
+      b.InTransazione([&] { b.Esegui("INSERT INTO TemporaneaVask (ID) VALUES (" + *lett + ")"); });
+      CaricaGriglia(Stato().TabellaCopia, QString());
+    }
     c_.grTabelle->setFocus();
     // The new row has the highest ID: the last one.
     c_.grTabelle->setRow(static_cast<int>(recordset()->RecordCount()) - 1);

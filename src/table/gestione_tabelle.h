@@ -98,6 +98,11 @@ private:
   bool filtrato() const;
   // The highest ID of the working copy plus one (1 for an empty copy).
   jet::Value IdSuccessivo();
+  // Puts a row into the copy with every field empty (defaults as its columns give them) and
+  // this ID where it is not Null; to be called inside a transaction.
+  data::RowId InserisciRigaVuota(const jet::Value &id);
+  // "Nuova riga" without reading the copy again, where the grid holds all of it in ID order.
+  bool NuovaRigaInGriglia();
   void collegaGriglia();
 
   ControlliTabelle c_;

@@ -221,3 +221,38 @@ TEST(Recordset, SortAgreesWithCompareForSortAndIsStableOnEveryKindOfColumn) {
     }
   }
 }
+
+TEST(Recordset, ARowTakenFromTheTableJoinsTheSortOrderAndAnEditCanEndIt) {
+  auto writer = std::make_shared<FakeWriter>();
+  Recordset rs(twoFields(), LockType::Optimistic, writer);
+  for (int32_t id : {5, 1, 3, 3})
+    rs.appendLoadedRow(RowId(id * 10), {Value(id), Value("x")});
+  rs.finishLoading();
+  EXPECT_FALSE(rs.inSortOrder());
+  long avvisata = -2;
+  rs.setListener([&](RecordsetChange c, long p) {
+    if (c == RecordsetChange::RowInserted)
+      avvisata = p;
+  });
+  rs.Sort(0, false); // 5 3 3 1
+  ASSERT_TRUE(rs.inSortOrder());
+  rs.insertLoadedRow(99, {Value(int32_t(3)), Value("nuova")});
+  EXPECT_EQ(avvisata, 3); // after its equals, as the stable sort puts it
+  EXPECT_EQ(rs.currentIndex(), 3);
+  EXPECT_EQ(rs.rowIdAt(3), 99u);
+  EXPECT_EQ(rs.valueAt(4, 0), Value(int32_t(1)));
+
+  // Values written in place keep the order; one out of place ends it, and Sort brings it back.
+  ASSERT_TRUE(rs.setAbsolutePosition(1).isOk());
+  ASSERT_TRUE(rs.setValue(0, Value(int32_t(4))).isOk());
+  EXPECT_TRUE(rs.inSortOrder());
+  ASSERT_TRUE(rs.setValue(0, Value(int32_t(0))).isOk());
+  EXPECT_FALSE(rs.inSortOrder());
+  rs.Sort(0, false);
+  EXPECT_TRUE(rs.inSortOrder());
+  // A row added at the end out of place ends it too.
+  ASSERT_TRUE(rs.AddNew().isOk());
+  ASSERT_TRUE(rs.setValue(0, Value(int32_t(9))).isOk());
+  ASSERT_TRUE(rs.Update().isOk());
+  EXPECT_FALSE(rs.inSortOrder());
+}

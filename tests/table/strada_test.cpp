@@ -276,3 +276,64 @@ TEST_F(Finestra, AtItsOneSizeTheWindowCutsNoTextAndBoxesComeOverIt) {
   QApplication::setActiveWindow(nullptr);
   EXPECT_EQ(GenitoreDialoghi(), w.get());
 }
+
+TEST_F(Finestra, NewRowsAreShownAsAReloadShowsThemAndSaved) {
+  apriDb();
+  cliccaTabella("BUONI");
+  clicca(w->btnTabella);
+  const long n = righe();
+  ASSERT_GT(n, 100);
+  const int id = campo("ID"), targa = campo("Targa");
+  auto engine = [&] {
+    std::vector<std::vector<jet::Value>> l;
+    auto rs = t->Banca()->Leggi("select * from TemporaneaVask order by ID", 1, 1);
+    for (; !rs->isEOF(); rs->MoveNext())
+      l.push_back(rs->rowAt(rs->currentIndex()));
+    rs->Close();
+    return l;
+  };
+  auto grid = [&] {
+    std::vector<std::vector<jet::Value>> l;
+    auto rs = g->RecordsetGriglia();
+    for (long i = 0; i < rs->RecordCount(); ++i)
+      l.push_back(rs->rowAt(i));
+    return l;
+  };
+  const jet::Value massimo = g->RecordsetGriglia()->valueAt(n - 1, id);
+  const auto letto = g->RecordsetGriglia();
+  premi(Qt::Key_Insert);
+  EXPECT_EQ(g->RecordsetGriglia(), letto); // taken into the grid, the copy not read again
+  EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
+  ASSERT_EQ(righe(), n + 1);
+  EXPECT_EQ(g->RecordsetGriglia()->valueAt(n, id), jet::Value(massimo.as<int32_t>() + 1));
+  EXPECT_EQ(g->row(), n);
+  EXPECT_EQ(stato(3), t->TestoRecord(n + 1));
+  // Every row, the new one with its stored defaults (Fatturato False, not Null), as read again.
+  EXPECT_EQ(grid(), engine());
+
+  // An ID typed out of order: the grid no longer knows the highest one, and the copy is read
+  // again, in ID order.
+  const int32_t alto = massimo.as<int32_t>() + 10;
+  cliccaCella(0, id);
+  scrivi(QString::number(alto));
+  premi(Qt::Key_Return);
+  premi(Qt::Key_Insert);
+  EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
+  ASSERT_EQ(righe(), n + 2);
+  EXPECT_EQ(g->RecordsetGriglia()->valueAt(n + 1, id), jet::Value(alto + 1));
+  EXPECT_EQ(g->row(), n + 1);
+  EXPECT_EQ(grid(), engine());
+  EXPECT_EQ(stato(3), t->TestoRecord(n + 2));
+
+  cliccaCella(static_cast<int>(n + 1), targa);
+  scrivi(QStringLiteral("NUOVA1"));
+  premi(Qt::Key_Return);
+  premi(Qt::Key_F10);
+  EXPECT_TRUE(box.Mostrati().empty()) << testiMostrati().join("|").toStdString();
+  const std::string buoni = mdbExport(db, "BUONI");
+  EXPECT_EQ(righeCsv(buoni), n + 2);
+  EXPECT_NE(buoni.find("\n" + std::to_string(alto + 1) + ",,,,\"NUOVA1\""), std::string::npos);
+  EXPECT_NE(buoni.find("\n" + std::to_string(massimo.as<int32_t>() + 1) + ",,,,,"),
+            std::string::npos);
+  vasktest::expectCheckClean(db);
+}
