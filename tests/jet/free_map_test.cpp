@@ -50,18 +50,18 @@ TEST(FreePageMap, ADatabaseBuiltPastTheInlineWindowHasTheReferenceForm) {
   auto path = dir.file("grande.mdb");
   {
     DatabaseBuilder b(toDateTime({2005, 1, 1, 0, 0, 0}));
-    TableSpec spec;
-    spec.name = "NOTE";
+    TableSpec table;
+    table.name = "NOTE";
     ColumnSpec id, text;
     id.name = "ID";
     id.type = ColumnType::Long;
     id.autoNumber = true;
     text.name = "Testo";
     text.type = ColumnType::Memo;
-    spec.columns = {id, text};
-    spec.indexes = {{"PrimaryKey", {{"ID", true}}, true}};
+    table.columns = {id, text};
+    table.indexes = {{"PrimaryKey", {{"ID", true}}, true}};
     // A long-value page for each row: more pages than the inline bitmap of page 1 can map.
-    ASSERT_TRUE(b.addTable(spec, [](const RowSink &sink) -> Status {
+    ASSERT_TRUE(b.addTable(table, [](const RowSink &sink) -> Status {
       for (int i = 0; i < 34000; ++i) {
         std::vector<Value> row{Value(), Value(std::string(3000, char('a' + i % 26)))};
         JET_TRY(sink(row));

@@ -77,16 +77,16 @@ TEST(SortOrderWrite, NamesOfEveryScriptKeepTheirReferenceKeysThroughWrites) {
   std::vector<RowLocation> at;
   {
     auto db = openWritable(path);
-    TableSpec spec;
-    spec.name = "Nomi";
-    spec.columns = {{.name = "ID", .type = ColumnType::Long, .autoNumber = true},
+    TableSpec table;
+    table.name = "Nomi";
+    table.columns = {{.name = "ID", .type = ColumnType::Long, .autoNumber = true},
                     {.name = "Nome", .type = ColumnType::Text, .size = 100},
                     {.name = "Codice", .type = ColumnType::Long}};
-    spec.indexes = {{.name = "PrimaryKey", .columns = {{"ID", true}}, .primaryKey = true},
+    table.indexes = {{.name = "PrimaryKey", .columns = {{"ID", true}}, .primaryKey = true},
                     {.name = "Nome", .columns = {{"Nome", true}}},
                     {.name = "NomeDisc", .columns = {{"Nome", false}}},
                     {.name = "NomeCodice", .columns = {{"Nome", true}, {"Codice", false}}}};
-    ASSERT_TRUE(createTable(*db, spec));
+    ASSERT_TRUE(createTable(*db, table));
     ASSERT_TRUE(db->begin());
     for (size_t i = 0; i < std::size(kInserted); ++i) {
       std::vector<Value> row{Value::null(), Value(kInserted[i].text),
